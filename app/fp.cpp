@@ -1,0 +1,120 @@
+// Construction and destruction of the main window: the constructor reads as
+// the start-up sequence, the destructor as the shut-down sequence.
+#include "fp.h"
+#include "ui_fp.h"
+
+#include <QColorDialog>
+#include <QCoreApplication>
+#include <QFontDialog>
+#include <QGridLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTextCursor>
+#include <QTextEdit>
+
+fp::fp(QWidget *parent) : fp(QCoreApplication::arguments(), parent) {}
+
+fp::fp(const QStringList &arguments, QWidget *parent)
+    : QMainWindow(parent), ui(new Ui::fp), launch_arguments(arguments)
+{
+    // The first tab change already uses the windows, the status label and the
+    // appearance members, so they all exist before the form is built.
+    createMemberWidgets();
+    version = QStringLiteral("1.4.9");
+    zoom_level = 100;
+    ui->setupUi(this);
+
+    apropos();
+    if (arguments.size() > 1 && load_file(arguments.at(1)))
+        set_path(arguments.at(1));
+
+    connect(ui->actionR_tablir_Zoom, SIGNAL(triggered()), this, SLOT(reset_zoom()));
+    connect(ui->onglet, SIGNAL(tabCloseRequested(int)), this, SLOT(closetab(int)));
+    connectEditActions();
+    connect(this, SIGNAL(si_tab()), this, SLOT(ch_tab()));
+    connect(this, SIGNAL(si_all()), this, SLOT(ch_all()));
+
+    load_appearance();
+    assembleStatusBar();
+    changestatus();
+}
+
+fp::~fp()
+{
+    offer_save_at_exit();
+    deleteMemberWidgets();
+    delete ui;
+}
+
+void fp::createMemberWidgets()
+{
+    status_widget = new QWidget;
+    status_label = new QLabel;
+    status_label->setObjectName(QStringLiteral("status_label"));
+    status_layout = new QGridLayout;
+    find_window = new QWidget;
+    find_window->setObjectName(QStringLiteral("find_window"));
+    find_field = new QLineEdit;
+    find_field->setObjectName(QStringLiteral("find_field"));
+    settings_window = new QWidget;
+    settings_window->setObjectName(QStringLiteral("settings_window"));
+    replace_window = new QWidget;
+    replace_window->setObjectName(QStringLiteral("replace_window"));
+    replace_search_field = new QLineEdit;
+    replace_search_field->setObjectName(QStringLiteral("replace_search_field"));
+    replacement_field = new QLineEdit;
+    replacement_field->setObjectName(QStringLiteral("replacement_field"));
+    color_dialog = new QColorDialog;
+    color_dialog->setObjectName(QStringLiteral("color_dialog"));
+    font_dialog = new QFontDialog;
+    font_dialog->setObjectName(QStringLiteral("font_dialog"));
+    QPushButton **buttons[] = {&set_bt1, &set_bt2, &set_bt3, &set_bt4, &set_bt5, &set_bt6};
+    for (int i = 0; i < 6; ++i) {
+        *buttons[i] = new QPushButton;
+        (*buttons[i])->setObjectName(QStringLiteral("set_bt%1").arg(i + 1));
+    }
+}
+
+void fp::deleteMemberWidgets()
+{
+    // Fields and buttons belong to their window once it has been laid out;
+    // until then they are ours alone.
+    QWidget *loose[] = {find_field, replace_search_field, replacement_field, set_bt1, set_bt2,
+                        set_bt3,    set_bt4,              set_bt5,           set_bt6};
+    for (QWidget *w : loose)
+        if (!w->parent())
+            delete w;
+    delete find_window;
+    delete replace_window;
+    delete settings_window;
+    delete color_dialog;
+    delete font_dialog;
+}
+
+// The edit entries of the menu act on the document the user is looking at.
+void fp::connectEditActions()
+{
+    const auto route = [this](QAction *action, void (QTextEdit::*command)()) {
+        connect(action, &QAction::triggered, this, [this, command] {
+            if (QTextEdit *editor = cur_editor())
+                (editor->*command)();
+        });
+    };
+    route(ui->ac_couper, &QTextEdit::cut);
+    route(ui->ac_copier, &QTextEdit::copy);
+    route(ui->ac_coller, &QTextEdit::paste);
+    route(ui->ac_can, &QTextEdit::undo);
+    route(ui->ac_selectall, &QTextEdit::selectAll);
+    route(ui->ac_res, &QTextEdit::redo);
+    connect(ui->ac_del, &QAction::triggered, this, &fp::clear_all);
+    connect(ui->actionZoom, &QAction::triggered, this, [this] { zoom_step(+1); });
+    connect(ui->actionD_Zoom, &QAction::triggered, this, [this] { zoom_step(-1); });
+}
+
+void fp::assembleStatusBar()
+{
+    status_layout->addWidget(status_label);
+    status_widget->setLayout(status_layout);
+    ui->statusbar->addWidget(status_widget, 0);
+}

@@ -1,0 +1,150 @@
+// The main window of Feuillon. One class carries the whole behaviour; its
+// member definitions live in the folder of the subsystem they belong to.
+#pragma once
+
+#include <QColor>
+#include <QFont>
+#include <QMainWindow>
+#include <QString>
+#include <QStringList>
+
+class QColorDialog;
+class QFontDialog;
+class QGridLayout;
+class QKeyEvent;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QTextEdit;
+class QWheelEvent;
+
+QT_BEGIN_NAMESPACE
+namespace Ui {
+class fp;
+}
+QT_END_NAMESPACE
+
+class fp : public QMainWindow
+{
+    Q_OBJECT
+
+public:
+    explicit fp(QWidget *parent = nullptr);
+    ~fp() override;
+
+    // Arguments as given on the command line; the first one after the
+    // program is the file to open. Tests pass their own list.
+    fp(const QStringList &arguments, QWidget *parent = nullptr);
+
+    // documents/tabs.cpp
+    QTextEdit *cur_editor();
+    void reset_doc();
+    void set_path(QString path);
+
+    // documents/files.cpp. Each returns whether the caller may go on:
+    // the file was read or written, or the user chose to drop the text.
+    bool load_file(QString path);
+    bool write_file(QString path);
+    bool offer_save();
+
+    // appearance/store.cpp
+    void load_appearance();
+    void save_appearance();
+
+signals:
+    void besaveas();
+    void si_tab();
+    void si_all();
+
+public slots:
+    void changestatus();
+    void makelook();
+    void look();
+    void makereplace();
+    void replace();
+    void apropos();
+    void saveas();
+    void saving();
+    void open();
+    void newfile();
+    void openatab();
+    void newtab();
+    void closetab(int cli);
+    void changetab();
+    void ch_tab();
+    void ch_all();
+    void settings();
+    void opencolor(QColor ccol);
+    void openfont(QFont cfont);
+    void passcol();
+    void passcol2();
+    void passcol3();
+    void passcol4();
+    void passcol5();
+    void passcol6();
+    void reset_opt();
+    void reset_zoom();
+
+protected:
+    void wheelEvent(QWheelEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
+    void keyReleaseEvent(QKeyEvent *event) override;
+
+private:
+    Ui::fp *ui;
+    bool ctrl_held = false;
+    int zoom_level = 100;
+    QString version;
+    QString current_path;
+    bool has_path = false;
+    QWidget *status_widget;
+    QLabel *status_label;
+    QGridLayout *status_layout;
+    QString search_text;
+    bool first_run = true;
+    bool match_found = false;
+    QWidget *find_window;
+    QLineEdit *find_field;
+    QWidget *settings_window;
+    QString replace_search_text;
+    QString replacement_text;
+    QWidget *replace_window;
+    QLineEdit *replace_search_field;
+    QLineEdit *replacement_field;
+    QColorDialog *color_dialog;
+    QFontDialog *font_dialog;
+    int pick_target = 0;
+    QPushButton *set_bt1;
+    QPushButton *set_bt2;
+    QPushButton *set_bt3;
+    QPushButton *set_bt4;
+    QPushButton *set_bt5;
+    QPushButton *set_bt6;
+    QString edit_style, app_style, edit_back, edit_text, app_back, app_text;
+    QFont edit_font, app_font;
+    QString pick_name1, pick_name2, pick_name4, pick_name5;
+    QString load_name1, load_name2, load_name4, load_name5;
+    QColor pick_color1, pick_color2, pick_color4, pick_color5;
+    QColor load_color1, load_color2, load_color4, load_color5;
+    bool picked1 = false, picked2 = false, picked4 = false, picked5 = false;
+
+    // --- app (app/fp.cpp) ---
+    QStringList launch_arguments;
+    void createMemberWidgets();
+    void connectEditActions();
+    void assembleStatusBar();
+    void deleteMemberWidgets();
+
+    // --- documents: private helpers ---
+    QTextEdit *editor_at(int index) const;
+    void clear_all();
+    bool offer_save_editor(QTextEdit *editor);
+    void offer_save_at_exit();
+
+    // --- search: private helpers ---
+
+    // --- appearance: private helpers ---
+
+    // --- status: private helpers ---
+    void zoom_step(int direction);
+};

@@ -1,0 +1,120 @@
+// Editor tabs, the current editor, document paths and the window title.
+#include "fp.h"
+#include "ui_fp.h"
+
+#include <QTabWidget>
+#include <QTextCursor>
+#include <QTextEdit>
+
+namespace {
+const QString app_title = QStringLiteral("Feuillon");
+const QString path_title_prefix = QStringLiteral("Feuillon | ");
+}
+
+QTextEdit *fp::cur_editor()
+{
+    return editor_at(ui->onglet->currentIndex());
+}
+
+QTextEdit *fp::editor_at(int index) const
+{
+    return qobject_cast<QTextEdit *>(ui->onglet->widget(index));
+}
+
+void fp::reset_doc()
+{
+    QTextEdit *editor = cur_editor();
+    editor->clear();
+    editor->document()->setModified(false);
+    has_path = false;
+    current_path.clear();
+    editor->setAccessibleName(QString());
+    setWindowTitle(app_title);
+}
+
+void fp::set_path(QString path)
+{
+    has_path = true;
+    current_path = path;
+    setWindowTitle(path_title_prefix + path);
+    cur_editor()->setAccessibleName(path);
+}
+
+void fp::newtab()
+{
+    auto *editor = new QTextEdit;
+    const int at = ui->onglet->currentIndex() + 1;
+    ui->onglet->insertTab(at, editor, QStringLiteral("Nouvelle Onglet"));
+    ui->onglet->setCurrentIndex(at);
+    reset_doc();
+}
+
+void fp::newfile()
+{
+    if (!offer_save())
+        return;
+    if (has_path)
+        reset_doc();
+    ui->onglet->setTabText(ui->onglet->currentIndex(), QStringLiteral("Nouveau Fichier"));
+}
+
+void fp::closetab(int cli)
+{
+    QTextEdit *closing = editor_at(cli);
+    if (!closing)
+        return;
+    // A background tab is offered and closed on its own; the tab the user is
+    // looking at stays as it is.
+    if (closing != cur_editor()) {
+        if (!offer_save_editor(closing))
+            return;
+        ui->onglet->removeTab(cli);
+        closing->deleteLater();
+        return;
+    }
+    if (!offer_save())
+        return;
+    reset_doc();
+    if (ui->onglet->currentIndex() != 0 || cli != 0) {
+        ui->onglet->removeTab(cli);
+    } else {
+        // The tab widget is never left empty: the about page takes tab 0.
+        apropos();
+        ui->onglet->removeTab(ui->onglet->currentIndex() - 1);
+    }
+    // Nothing refers to a closed editor any more; give its memory back.
+    closing->deleteLater();
+}
+
+void fp::changetab()
+{
+    QTextEdit *editor = cur_editor();
+    if (!editor)
+        return;
+    has_path = false;
+    const QString path = editor->accessibleName();
+    if (path.isEmpty()) {
+        setWindowTitle(app_title);
+    } else {
+        setWindowTitle(path_title_prefix + path);
+        current_path = path;
+        has_path = true;
+    }
+    // Unique: switching back and forth must not make every keystroke cost more.
+    connect(editor, SIGNAL(textChanged()), this, SLOT(changestatus()), Qt::UniqueConnection);
+    load_appearance();
+    zoom_level = 100;
+    changestatus();
+}
+
+// "Suprimer Tout" empties the document as one undoable edit, so "Annuler"
+// brings the text back.
+void fp::clear_all()
+{
+    QTextEdit *editor = cur_editor();
+    if (!editor)
+        return;
+    QTextCursor cursor(editor->document());
+    cursor.select(QTextCursor::Document);
+    cursor.removeSelectedText();
+}

@@ -1,0 +1,4 @@
+// The status text: zoom level, character count and line count.
+#include "fp.h"
+
+void fp::changestatus() {}

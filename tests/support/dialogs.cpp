@@ -1,0 +1,109 @@
+#include "dialogs.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QDialogButtonBox>
+#include <QFileDialog>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+
+DialogAnswerer::DialogAnswerer(QObject *parent) : QObject(parent)
+{
+    m_timer.setInterval(5);
+    connect(&m_timer, &QTimer::timeout, this, &DialogAnswerer::poll);
+    m_timer.start();
+}
+
+DialogAnswerer::~DialogAnswerer() = default;
+
+DialogAnswerer &DialogAnswerer::button(QMessageBox::StandardButton which)
+{
+    m_steps.append({false, which, {}});
+    return *this;
+}
+
+DialogAnswerer &DialogAnswerer::file(const QString &path)
+{
+    m_steps.append({true, QMessageBox::NoButton, path});
+    return *this;
+}
+
+bool DialogAnswerer::waitDone(int timeoutMs)
+{
+    return QTest::qWaitFor([this] { return m_steps.isEmpty(); }, timeoutMs);
+}
+
+void DialogAnswerer::poll()
+{
+    QWidget *modal = QApplication::activeModalWidget();
+    if (!modal || !modal->isVisible())
+        return;
+    for (const QPointer<QWidget> &done : std::as_const(m_handled))
+        if (done == modal)
+            return;
+    m_handled.append(modal);
+    // Answer outside the polling slot: accepting a dialog may open another
+    // modal box inside that call.
+    QPointer<QWidget> target(modal);
+    QTimer::singleShot(0, this, [this, target] {
+        if (target)
+            answer(target);
+    });
+}
+
+void DialogAnswerer::answer(QWidget *dialog)
+{
+    auto *box = qobject_cast<QMessageBox *>(dialog);
+    auto *files = qobject_cast<QFileDialog *>(dialog);
+    Seen seen;
+    seen.kind = files ? QStringLiteral("file") : QStringLiteral("message");
+    seen.title = dialog->windowTitle();
+    if (box)
+        seen.text = box->text();
+    if (files)
+        seen.text = files->nameFilters().join(QStringLiteral(";;"));
+
+    const bool fits = !m_steps.isEmpty() && ((files && m_steps.first().isFile) ||
+                                             (box && !m_steps.first().isFile));
+    if (!fits) {
+        ++m_unexpected;
+        seen.answeredWith = QStringLiteral("<unexpected: rejected>");
+        m_seen.append(seen);
+        if (auto *d = qobject_cast<QDialog *>(dialog))
+            d->reject();
+        else
+            dialog->close();
+        return;
+    }
+    const Step step = m_steps.takeFirst();
+    if (box) {
+        QAbstractButton *b = box->button(step.button);
+        seen.answeredWith = b ? b->text() : QStringLiteral("<missing button>");
+        m_seen.append(seen);
+        if (b)
+            b->click();
+        else
+            box->reject();
+        return;
+    }
+    seen.answeredWith = step.path;
+    m_seen.append(seen);
+    if (step.path.isEmpty()) {
+        files->reject();
+        return;
+    }
+    auto *edit = files->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"));
+    auto *buttons = files->findChild<QDialogButtonBox *>();
+    if (!edit || !buttons) {
+        files->reject();
+        return;
+    }
+    edit->setText(step.path);
+    for (QAbstractButton *b : buttons->buttons())
+        if (buttons->buttonRole(b) == QDialogButtonBox::AcceptRole) {
+            b->click();
+            return;
+        }
+    files->reject();
+}

@@ -1,0 +1,25 @@
+// Test entry point: every test binary runs headless and keeps its settings,
+// dialog history and runtime files in a temporary folder of its own, so the
+// user's real configuration is never read or written.
+#pragma once
+
+#include <QApplication>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace feuillon_test {
+// Call before the QApplication exists. Returns the folder that holds the
+// temporary configuration home; it lives until the process ends.
+const QTemporaryDir &isolateEnvironment();
+}
+
+#define FEUILLON_TEST_MAIN(TestObject)                                                             \
+    int main(int argc, char **argv)                                                                \
+    {                                                                                              \
+        feuillon_test::isolateEnvironment();                                                       \
+        QApplication app(argc, argv);                                                              \
+        app.setAttribute(Qt::AA_Use96Dpi, true);                                                   \
+        TestObject tc;                                                                             \
+        QTEST_SET_MAIN_SOURCE_PATH                                                                 \
+        return QTest::qExec(&tc, argc, argv);                                                      \
+    }

@@ -1,0 +1,68 @@
+#include "window.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QTest>
+
+namespace feuillon_test {
+
+std::unique_ptr<fp> startWindow(const QStringList &arguments)
+{
+    auto window = std::make_unique<fp>(arguments);
+    window->show();
+    if (!QTest::qWaitForWindowExposed(window.get()))
+        qWarning("main window was not exposed");
+    window->activateWindow();
+    if (!QTest::qWaitForWindowActive(window.get()))
+        qWarning("main window did not become active");
+    return window;
+}
+
+QTabWidget *tabs(fp &window)
+{
+    return window.findChild<QTabWidget *>(QStringLiteral("onglet"));
+}
+
+QTextEdit *currentEditor(fp &window)
+{
+    return qobject_cast<QTextEdit *>(tabs(window)->currentWidget());
+}
+
+QTextEdit *editorAt(fp &window, int index)
+{
+    return qobject_cast<QTextEdit *>(tabs(window)->widget(index));
+}
+
+QAction *action(fp &window, const char *objectName)
+{
+    return window.findChild<QAction *>(QString::fromLatin1(objectName));
+}
+
+QWidget *topLevel(const char *objectName)
+{
+    for (QWidget *w : QApplication::topLevelWidgets())
+        if (w->objectName() == QLatin1String(objectName))
+            return w;
+    return nullptr;
+}
+
+void markAllSaved(fp &window)
+{
+    QTabWidget *t = tabs(window);
+    for (int i = 0; i < t->count(); ++i)
+        if (auto *e = qobject_cast<QTextEdit *>(t->widget(i)))
+            e->document()->setModified(false);
+}
+
+void type(QTextEdit *editor, const QString &text)
+{
+    editor->setFocus();
+    for (const QChar c : text) {
+        if (c == QLatin1Char('\n'))
+            QTest::keyClick(editor, Qt::Key_Return);
+        else
+            QTest::keyClicks(editor, QString(c));
+    }
+}
+
+} // namespace feuillon_test

@@ -1,0 +1,29 @@
+// Helpers to drive the real main window from a test.
+#pragma once
+
+#include "fp.h"
+
+#include <QStringList>
+#include <QTabWidget>
+#include <QTextEdit>
+#include <memory>
+
+namespace feuillon_test {
+
+// A shown and exposed main window started with these command-line arguments
+// (the program name first).
+std::unique_ptr<fp> startWindow(const QStringList &arguments = {QStringLiteral("feuillon")});
+
+QTabWidget *tabs(fp &window);
+QTextEdit *currentEditor(fp &window);
+QTextEdit *editorAt(fp &window, int index);
+QAction *action(fp &window, const char *objectName);
+// A top-level window of the program, found by object name (the find,
+// replace and settings windows and the pickers have no parent).
+QWidget *topLevel(const char *objectName);
+// Marks every document as saved, so closing the window asks nothing.
+void markAllSaved(fp &window);
+// Types text into the editor as a user would, through its key events.
+void type(QTextEdit *editor, const QString &text);
+
+} // namespace feuillon_test

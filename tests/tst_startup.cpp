@@ -1,0 +1,186 @@
+// Start-up, the form of the main window and the about page.
+#include "testmain.h"
+#include "window.h"
+
+#include <QAction>
+#include <QDir>
+#include <QMenu>
+#include <QMenuBar>
+#include <QStatusBar>
+#include <QTemporaryDir>
+
+using namespace feuillon_test;
+
+class tst_startup : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void startsWithOneAboutTabAndPlainTitle();
+    void onlyTheFirstArgumentIsOpened();
+    void windowHasFormSizeAndMenusInOrder();
+    void menusListTheirEntriesWithSeparators();
+    void actionsHaveTheirTextsAndShortcuts_data();
+    void actionsHaveTheirTextsAndShortcuts();
+    void startsWithoutLogoInWorkingDirectory();
+    void aboutOpensAfterCurrentTabEveryTime();
+};
+
+void tst_startup::startsWithOneAboutTabAndPlainTitle()
+{
+    auto w = startWindow();
+    QCOMPARE(tabs(*w)->count(), 1);
+    QCOMPARE(tabs(*w)->tabText(0), QStringLiteral("A Propos de 1.4.9"));
+    QCOMPARE(w->windowTitle(), QStringLiteral("Feuillon"));
+    const QStringList lines = currentEditor(*w)->toPlainText().split(QLatin1Char('\n'));
+    QCOMPARE(lines.size(), 6);
+    QCOMPARE(lines.at(0), QStringLiteral("A Propos de Feuillon 1.4.9"));
+    QVERIFY(lines.at(1).contains(QStringLiteral("Qt 6.2.2")));
+    QVERIFY(lines.at(1).contains(QStringLiteral("2022-02-15")));
+    QCOMPARE(lines.at(2), QStringLiteral(" "));
+    QVERIFY(lines.at(4).startsWith(
+        QStringLiteral("L'on peut personaliser la zone de texte (couleur et police)")));
+    QVERIFY(lines.at(5).endsWith(QStringLiteral("avec le sytème de personalistion. ")));
+    QVERIFY(!currentEditor(*w)->document()->isModified());
+    QVERIFY(currentEditor(*w)->accessibleName().isEmpty());
+}
+
+void tst_startup::onlyTheFirstArgumentIsOpened()
+{
+    QTemporaryDir dir;
+    const QString first = dir.filePath(QStringLiteral("premier.txt"));
+    const QString second = dir.filePath(QStringLiteral("second.txt"));
+    for (const QString &p : {first, second}) {
+        QFile f(p);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(QFileInfo(p).baseName().toUtf8());
+    }
+    auto w = startWindow({QStringLiteral("feuillon"), first, second});
+    QCOMPARE(tabs(*w)->count(), 1);
+    QCOMPARE(w->windowTitle(), QStringLiteral("Feuillon | ") + first);
+    QCOMPARE(currentEditor(*w)->accessibleName(), first);
+}
+
+void tst_startup::windowHasFormSizeAndMenusInOrder()
+{
+    auto w = startWindow();
+    QCOMPARE(w->size(), QSize(1100, 600));
+    QStringList titles;
+    for (QAction *a : w->menuBar()->actions())
+        titles << a->text();
+    QCOMPARE(titles, (QStringList{QStringLiteral("Fichier"), QStringLiteral("Action"),
+                                  QStringLiteral("Outils")}));
+    QVERIFY(tabs(*w)->tabsClosable());
+    QVERIFY(tabs(*w)->isMovable());
+    QVERIFY(w->statusBar());
+}
+
+static QStringList entries(QMenu *menu)
+{
+    QStringList out;
+    for (QAction *a : menu->actions())
+        out << (a->isSeparator() ? QStringLiteral("--") : a->text());
+    return out;
+}
+
+void tst_startup::menusListTheirEntriesWithSeparators()
+{
+    auto w = startWindow();
+    QCOMPARE(entries(w->findChild<QMenu *>(QStringLiteral("m_file"))),
+             QStringList({"Nouveau", "Nouvelle Onglet", "--", "Ouvrir",
+                          "Ouvrir dans un Nouvelle Onglet", "Enregistrer", "Enregistrer Sous", "--",
+                          "Quitter"}));
+    QCOMPARE(entries(w->findChild<QMenu *>(QStringLiteral("m_ac"))),
+             QStringList({"Couper", "Copier", "Coller", "Suprimer Tout", "Selectioner Tout", "--",
+                          "Rechercher", "Remplacer", "--", "Annuler", "Rétablir", "--", "Zoomer",
+                          "Dézoomer", "Rétablir Zoom"}));
+    QCOMPARE(entries(w->findChild<QMenu *>(QStringLiteral("menuAide"))),
+             QStringList({"Option", "Option Par Default", "A Propos"}));
+}
+
+void tst_startup::actionsHaveTheirTextsAndShortcuts_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QKeySequence>("shortcut");
+    const struct {
+        const char *name, *text, *keys;
+    } rows[] = {
+        {"ac_apropos", "A Propos", "Ctrl+Shift+6"},
+        {"ac_new", "Nouveau", "Ctrl+N"},
+        {"ac_open", "Ouvrir", "Ctrl+O"},
+        {"ac_enr", "Enregistrer", "Ctrl+S"},
+        {"ac_enrs", "Enregistrer Sous", "Ctrl+Shift+S"},
+        {"ac_quit", "Quitter", "Ctrl+Q"},
+        {"ac_copier", "Copier", "Ctrl+C"},
+        {"ac_coller", "Coller", "Ctrl+V"},
+        {"ac_couper", "Couper", "Ctrl+X"},
+        {"ac_del", "Suprimer Tout", "Ctrl+Del"},
+        {"ac_look", "Rechercher", "Ctrl+F"},
+        {"ac_remplacer", "Remplacer", "Ctrl+H"},
+        {"ac_selectall", "Selectioner Tout", "Ctrl+A"},
+        {"ac_can", "Annuler", "Ctrl+Z"},
+        {"ac_res", "Rétablir", "Ctrl+Y"},
+        {"actionNouvelle_Onglet", "Nouvelle Onglet", "Ctrl+Shift+N"},
+        {"actionOuvrir_dans_un_Nouvelle_Onglet", "Ouvrir dans un Nouvelle Onglet", "Ctrl+Shift+O"},
+        {"actionOption", "Option", "Ctrl+#"},
+        {"ac_reset", "Option Par Default", "Ctrl+Shift+#"},
+        {"actionZoom", "Zoomer", "Ctrl++"},
+        {"actionD_Zoom", "Dézoomer", "Ctrl+-"},
+        {"actionR_tablir_Zoom", "Rétablir Zoom", "Ctrl+*"},
+    };
+    for (const auto &r : rows)
+        QTest::newRow(r.name) << QString::fromLatin1(r.name) << QString::fromUtf8(r.text)
+                              << QKeySequence(QString::fromLatin1(r.keys));
+}
+
+void tst_startup::actionsHaveTheirTextsAndShortcuts()
+{
+    QFETCH(QString, name);
+    QFETCH(QString, text);
+    QFETCH(QKeySequence, shortcut);
+    static std::unique_ptr<fp> w;
+    if (!w)
+        w = startWindow();
+    QAction *a = action(*w, name.toLatin1().constData());
+    QVERIFY(a);
+    QCOMPARE(a->text(), text);
+    QCOMPARE(a->shortcut(), shortcut);
+    QVERIFY(!a->isCheckable());
+    QVERIFY(a->isEnabled());
+    if (name == QLatin1String("actionR_tablir_Zoom"))
+        w.reset();
+}
+
+void tst_startup::startsWithoutLogoInWorkingDirectory()
+{
+    QTemporaryDir empty;
+    const QString before = QDir::currentPath();
+    QVERIFY(QDir::setCurrent(empty.path()));
+    auto w = startWindow();
+    QDir::setCurrent(before);
+    QVERIFY(w->isVisible());
+    QCOMPARE(tabs(*w)->count(), 1);
+}
+
+void tst_startup::aboutOpensAfterCurrentTabEveryTime()
+{
+    auto w = startWindow();
+    action(*w, "actionNouvelle_Onglet")->trigger();
+    action(*w, "actionNouvelle_Onglet")->trigger();
+    tabs(*w)->setCurrentIndex(0);
+    action(*w, "ac_apropos")->trigger();
+    QCOMPARE(tabs(*w)->count(), 4);
+    QCOMPARE(tabs(*w)->currentIndex(), 1);
+    QCOMPARE(tabs(*w)->tabText(1), QStringLiteral("A Propos de 1.4.9"));
+    action(*w, "ac_apropos")->trigger();
+    QCOMPARE(tabs(*w)->count(), 5);
+    QCOMPARE(tabs(*w)->currentIndex(), 2);
+    QCOMPARE(tabs(*w)->tabText(2), QStringLiteral("A Propos de 1.4.9"));
+    QCOMPARE(tabs(*w)->tabText(3), QStringLiteral("Nouvelle Onglet"));
+    QVERIFY(currentEditor(*w)->toPlainText().startsWith(QStringLiteral("A Propos de Feuillon 1.4.9\n")));
+    QCOMPARE(w->windowTitle(), QStringLiteral("Feuillon"));
+}
+
+FEUILLON_TEST_MAIN(tst_startup)
+#include "tst_startup.moc"
