@@ -80,8 +80,15 @@ void fp::deleteMemberWidgets()
 {
     // Fields and buttons belong to their window once it has been laid out;
     // until then they are ours alone.
-    QWidget *loose[] = {find_field, replace_search_field, replacement_field, set_bt1, set_bt2,
-                        set_bt3,    set_bt4,              set_bt5,           set_bt6};
+    QWidget *loose[] = {find_field,
+                        replace_search_field,
+                        replacement_field,
+                        set_bt1,
+                        set_bt2,
+                        set_bt3,
+                        set_bt4,
+                        set_bt5,
+                        set_bt6};
     for (QWidget *w : loose)
         if (!w->parent())
             delete w;

@@ -6,10 +6,11 @@
 #include <QTextCursor>
 #include <QTextEdit>
 
-namespace {
+namespace
+{
 const QString app_title = QStringLiteral("Feuillon");
 const QString path_title_prefix = QStringLiteral("Feuillon | ");
-}
+} // namespace
 
 QTextEdit *fp::cur_editor()
 {
@@ -53,8 +54,8 @@ void fp::newfile()
 {
     if (!offer_save())
         return;
-    if (has_path)
-        reset_doc();
+    // The text is saved or the user chose to drop it: either way it goes.
+    reset_doc();
     ui->onglet->setTabText(ui->onglet->currentIndex(), QStringLiteral("Nouveau Fichier"));
 }
 

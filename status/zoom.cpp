@@ -13,8 +13,17 @@ void fp::zoom_step(int direction)
 
 void fp::reset_zoom() {}
 
-void fp::wheelEvent(QWheelEvent *event) { Q_UNUSED(event); }
+void fp::wheelEvent(QWheelEvent *event)
+{
+    Q_UNUSED(event);
+}
 
-void fp::keyPressEvent(QKeyEvent *event) { Q_UNUSED(event); }
+void fp::keyPressEvent(QKeyEvent *event)
+{
+    Q_UNUSED(event);
+}
 
-void fp::keyReleaseEvent(QKeyEvent *event) { Q_UNUSED(event); }
+void fp::keyReleaseEvent(QKeyEvent *event)
+{
+    Q_UNUSED(event);
+}

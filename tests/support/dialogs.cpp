@@ -64,8 +64,8 @@ void DialogAnswerer::answer(QWidget *dialog)
     if (files)
         seen.text = files->nameFilters().join(QStringLiteral(";;"));
 
-    const bool fits = !m_steps.isEmpty() && ((files && m_steps.first().isFile) ||
-                                             (box && !m_steps.first().isFile));
+    const bool fits = !m_steps.isEmpty() &&
+                      ((files && m_steps.first().isFile) || (box && !m_steps.first().isFile));
     if (!fits) {
         ++m_unexpected;
         seen.answeredWith = QStringLiteral("<unexpected: rejected>");

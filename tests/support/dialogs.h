@@ -14,11 +14,11 @@ class DialogAnswerer : public QObject
 {
     Q_OBJECT
 
-public:
+  public:
     struct Seen {
         QString kind; // "message" or "file"
         QString title;
-        QString text;        // message text; for a file dialog its name filters, joined by ";;"
+        QString text;         // message text; for a file dialog its name filters, joined by ";;"
         QString answeredWith; // button text or the file name typed
     };
 
@@ -37,7 +37,7 @@ public:
     // Waits until every expected dialog has been answered.
     bool waitDone(int timeoutMs = 5000);
 
-private:
+  private:
     struct Step {
         bool isFile;
         QMessageBox::StandardButton button;

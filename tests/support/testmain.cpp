@@ -3,7 +3,8 @@
 #include <QDir>
 #include <QFile>
 
-namespace feuillon_test {
+namespace feuillon_test
+{
 
 const QTemporaryDir &isolateEnvironment()
 {
@@ -15,7 +16,8 @@ const QTemporaryDir &isolateEnvironment()
     const QString root = home.path();
     for (const char *sub : {"config", "data", "cache", "runtime", "home"})
         QDir(root).mkpath(QString::fromLatin1(sub));
-    QFile::setPermissions(root + "/runtime", QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    QFile::setPermissions(root + "/runtime",
+                          QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     qputenv("XDG_CONFIG_HOME", QFile::encodeName(root + "/config"));
     qputenv("XDG_DATA_HOME", QFile::encodeName(root + "/data"));
     qputenv("XDG_CACHE_HOME", QFile::encodeName(root + "/cache"));

@@ -7,11 +7,12 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-namespace feuillon_test {
+namespace feuillon_test
+{
 // Call before the QApplication exists. Returns the folder that holds the
 // temporary configuration home; it lives until the process ends.
 const QTemporaryDir &isolateEnvironment();
-}
+} // namespace feuillon_test
 
 #define FEUILLON_TEST_MAIN(TestObject)                                                             \
     int main(int argc, char **argv)                                                                \

@@ -4,7 +4,8 @@
 #include <QApplication>
 #include <QTest>
 
-namespace feuillon_test {
+namespace feuillon_test
+{
 
 std::unique_ptr<fp> startWindow(const QStringList &arguments)
 {
