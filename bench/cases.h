@@ -1,0 +1,24 @@
+// The benchmark cases: each measures Feuillon's own code path and the bare
+// Qt widgets doing the same work, in the same run.
+#pragma once
+
+#include "measure.h"
+
+namespace bench
+{
+
+struct Options {
+    bool quick = false; // tiny sizes: a smoke run that only checks the bench still works
+    int runs = 5;
+    QString workDir; // where files are written
+};
+
+void startUp(Report &report, const Options &options);
+void openFiles(Report &report, const Options &options);
+void keystrokes(Report &report, const Options &options);
+void statusRefresh(Report &report, const Options &options);
+void findAndReplace(Report &report, const Options &options);
+void tabSwitching(Report &report, const Options &options);
+void saving(Report &report, const Options &options);
+
+} // namespace bench

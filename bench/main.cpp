@@ -1,0 +1,74 @@
+// Feuillon's benchmarks: each operation a user sees, through Feuillon's own
+// code and through the bare Qt widgets, in the same run.
+// Usage: feuillon_bench [--quick] [--runs N] [--markdown FILE] [case ...]
+#include "cases.h"
+
+#include <QApplication>
+#include <QCommandLineParser>
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <cstdio>
+
+int main(int argc, char **argv)
+{
+    // Never read or write the user's own settings.
+    QTemporaryDir home;
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(home.filePath(QStringLiteral("config"))));
+    qputenv("XDG_CACHE_HOME", QFile::encodeName(home.filePath(QStringLiteral("cache"))));
+    QDir(home.path()).mkpath(QStringLiteral("runtime"));
+    QFile::setPermissions(home.filePath(QStringLiteral("runtime")),
+                          QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    qputenv("XDG_RUNTIME_DIR", QFile::encodeName(home.filePath(QStringLiteral("runtime"))));
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+
+    QCommandLineParser parser;
+    parser.addHelpOption();
+    QCommandLineOption quick(QStringLiteral("quick"), QStringLiteral("Tiny sizes, one run each."));
+    QCommandLineOption runs(QStringLiteral("runs"), QStringLiteral("Runs per measurement."),
+                            QStringLiteral("N"), QStringLiteral("5"));
+    QCommandLineOption markdown(QStringLiteral("markdown"), QStringLiteral("Write the table here."),
+                                QStringLiteral("FILE"));
+    parser.addOptions({quick, runs, markdown});
+    parser.addPositionalArgument(QStringLiteral("case"),
+                                 QStringLiteral("startup open keys status search tabs save"));
+    parser.process(app);
+
+    bench::Options options;
+    options.quick = parser.isSet(quick);
+    options.runs = options.quick ? 1 : qMax(1, parser.value(runs).toInt());
+    options.workDir = home.path();
+
+    QStringList wanted = parser.positionalArguments();
+    if (wanted.isEmpty())
+        wanted = {"startup", "open", "keys", "status", "search", "tabs", "save"};
+    bench::Report report;
+    const struct {
+        const char *name;
+        void (*run)(bench::Report &, const bench::Options &);
+    } cases[] = {{"startup", bench::startUp},
+                 {"open", bench::openFiles},
+                 {"keys", bench::keystrokes},
+                 {"status", bench::statusRefresh},
+                 {"search", bench::findAndReplace},
+                 {"tabs", bench::tabSwitching},
+                 {"save", bench::saving}};
+    for (const auto &c : cases) {
+        if (!wanted.contains(QLatin1String(c.name)))
+            continue;
+        std::fprintf(stderr, "bench: %s…\n", c.name);
+        c.run(report, options);
+    }
+    std::fputs(report.plain().toUtf8().constData(), stdout);
+    if (parser.isSet(markdown)) {
+        QFile out(parser.value(markdown));
+        if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
+            out.write(report.markdown().toUtf8()) < 0) {
+            std::fprintf(stderr, "bench: cannot write %s\n", qPrintable(parser.value(markdown)));
+            return 1;
+        }
+    }
+    return 0;
+}
