@@ -3,6 +3,7 @@
 #include "fp.h"
 #include "ui_fp.h"
 
+#include <QApplication>
 #include <QColorDialog>
 #include <QCoreApplication>
 #include <QFontDialog>
@@ -24,6 +25,10 @@ fp::fp(const QStringList &arguments, QWidget *parent)
     version = QStringLiteral("1.4.9");
     zoom_level = 100;
     ui->setupUi(this);
+    // Qt 6.4 keeps an empty icon for a missing or unreadable "logo.ico",
+    // which would show no icon at all: the application's icon stays then.
+    if (windowIcon().availableSizes().isEmpty())
+        setWindowIcon(QApplication::windowIcon());
 
     apropos();
     if (arguments.size() > 1 && load_file(arguments.at(1)))

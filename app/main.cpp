@@ -1,10 +1,15 @@
 #include "fp.h"
 
 #include <QApplication>
+#include <QIcon>
 
 int main(int argc, char **argv)
 {
     QApplication app(argc, argv);
+    // Desktops match the window to the installed entry and its icon; where
+    // the icon theme lacks it, the copy built into the program stands in.
+    QGuiApplication::setDesktopFileName("fr.vrel.Feuillon");
+    QApplication::setWindowIcon(QIcon::fromTheme("fr.vrel.Feuillon", QIcon(":/icons/logo.ico")));
     int result = 0;
     {
         // The window goes before the application object: its destructor
