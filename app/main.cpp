@@ -1,4 +1,5 @@
 #include "fp.h"
+#include "translation.h"
 
 #include <QApplication>
 #include <QIcon>
@@ -6,6 +7,7 @@
 int main(int argc, char **argv)
 {
     QApplication app(argc, argv);
+    install_qt_translation(app);
     // Desktops match the window to the installed entry and its icon; where
     // the icon theme lacks it, the copy built into the program stands in.
     QGuiApplication::setDesktopFileName("fr.vrel.Feuillon");
