@@ -147,4 +147,8 @@ private:
 
     // --- status: private helpers ---
     void zoom_step(int direction);
+    bool zoom_editor(QTextEdit *editor, int steps);
+    void unzoom_editor(QTextEdit *editor);
+    void settle_zoom(QTextEdit *editor);
+    void wheel_zoom(QWheelEvent *event);
 };
