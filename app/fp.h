@@ -148,4 +148,8 @@ class fp : public QMainWindow
 
     // --- status: private helpers ---
     void zoom_step(int direction);
+    bool zoom_editor(QTextEdit *editor, int steps);
+    void unzoom_editor(QTextEdit *editor);
+    void settle_zoom(QTextEdit *editor);
+    void wheel_zoom(QWheelEvent *event);
 };

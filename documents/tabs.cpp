@@ -103,6 +103,7 @@ void fp::changetab()
     }
     // Unique: switching back and forth must not make every keystroke cost more.
     connect(editor, SIGNAL(textChanged()), this, SLOT(changestatus()), Qt::UniqueConnection);
+    settle_zoom(editor);
     load_appearance();
     zoom_level = 100;
     changestatus();
