@@ -18,7 +18,6 @@ void fp::highlight_trace::end()
         return;
     }
     steps_after = doc->availableUndoSteps();
-    stack_size = steps_after + doc->availableRedoSteps();
     untouched = true;
     // Formatting is never written to the file: the text is still as saved.
     if (saved)
@@ -41,15 +40,19 @@ void fp::highlight_trace::take_away()
 
 bool fp::highlight_trace::is_last_step() const
 {
-    return doc && untouched && doc->availableUndoSteps() == steps_after &&
-           doc->availableUndoSteps() + doc->availableRedoSteps() == stack_size;
+    // Emptying the undo history (a file read into the editor) adds no step,
+    // but leaves fewer steps than the run left.
+    return doc && untouched && doc->availableUndoSteps() == steps_after;
 }
 
 bool fp::highlight_trace::at_either_side() const
 {
+    if (!untouched)
+        return false;
     const int steps = doc->availableUndoSteps();
-    return untouched && steps + doc->availableRedoSteps() == stack_size &&
-           (steps == steps_before || steps == steps_after);
+    // Right before the highlighting there is always its redo step; without
+    // one, the undo history was emptied.
+    return steps == steps_after || (steps == steps_before && doc->availableRedoSteps() > 0);
 }
 
 // The document has only one unmodified point in its undo history; stepping

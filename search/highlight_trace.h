@@ -32,7 +32,6 @@ class fp::highlight_trace : public QObject
     QPointer<QTextDocument> doc;
     int steps_before = 0;
     int steps_after = 0;
-    int stack_size = 0;
     // The text on both sides of the highlighting is the same; if it counted
     // as saved on one side, it does on the other.
     bool saved = false;
