@@ -46,10 +46,12 @@ void fp::makelook()
     QTextEdit *editor = cur_editor();
     if (!first_run)
         take_highlight_away();
-    if (search_text.isEmpty() || !editor) {
+    if (search_text.isEmpty()) {
         say_empty_field(find_window);
         return;
     }
+    if (!editor)
+        return;
     if (!trace)
         trace = new highlight_trace(this);
     trace->begin(editor->document());

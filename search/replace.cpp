@@ -40,10 +40,12 @@ void fp::makereplace()
     setWindowTitle(replace_search_text);
     match_found = false;
     QTextEdit *editor = cur_editor();
-    if (replace_search_text.isEmpty() || !editor) {
+    if (replace_search_text.isEmpty()) {
         say_empty_field(replace_window);
         return;
     }
+    if (!editor)
+        return;
     replace_matches(editor);
     first_run = false;
     if (match_found)
