@@ -143,6 +143,15 @@ class fp : public QMainWindow
     void offer_save_at_exit();
 
     // --- search: private helpers ---
+    class highlight_trace;
+    highlight_trace *trace = nullptr;
+    void build_find_window();
+    void build_replace_window();
+    void highlight_matches(QTextEdit *editor);
+    void replace_matches(QTextEdit *editor);
+    void take_highlight_away();
+    void say_empty_field(QWidget *window);
+    void say_not_found(QWidget *window);
 
     // --- appearance: private helpers ---
 

@@ -1,6 +1,110 @@
 // The find window and the highlighting of every whole-word occurrence.
 #include "fp.h"
+#include "highlight_trace.h"
 
-void fp::look() {}
+#include <QBrush>
+#include <QColor>
+#include <QGridLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTextCharFormat>
+#include <QTextCursor>
+#include <QTextDocument>
+#include <QTextEdit>
 
-void fp::makelook() {}
+void fp::look()
+{
+    if (!find_window->layout())
+        build_find_window();
+    find_window->showNormal();
+}
+
+void fp::build_find_window()
+{
+    find_window->setWindowTitle(QStringLiteral("Recherche"));
+    auto *grid = new QGridLayout;
+    auto *close = new QPushButton(QStringLiteral("Fermé"));
+    auto *run = new QPushButton(QStringLiteral("Rechercher"));
+    grid->addWidget(new QLabel(QStringLiteral("Rechercher:")), 0, 0);
+    grid->addWidget(find_field, 0, 1);
+    grid->addWidget(close, 1, 0);
+    grid->addWidget(run, 1, 1);
+    connect(close, SIGNAL(clicked()), find_window, SLOT(close()));
+    // Closing takes the last run's highlighting away, wherever it was made.
+    connect(close, &QPushButton::clicked, this, &fp::take_highlight_away);
+    connect(run, SIGNAL(clicked()), this, SLOT(makelook()));
+    find_window->setLayout(grid);
+}
+
+void fp::makelook()
+{
+    search_text = find_field->text();
+    setWindowTitle(search_text);
+    match_found = false;
+    QTextEdit *editor = cur_editor();
+    if (!first_run)
+        take_highlight_away();
+    if (search_text.isEmpty()) {
+        say_empty_field(find_window);
+        return;
+    }
+    if (!editor)
+        return;
+    if (!trace)
+        trace = new highlight_trace(this);
+    trace->begin(editor->document());
+    highlight_matches(editor);
+    trace->end();
+    first_run = false;
+    if (match_found)
+        activateWindow();
+    else
+        say_not_found(find_window);
+}
+
+void fp::take_highlight_away()
+{
+    if (trace)
+        trace->take_away();
+}
+
+// All of a run's highlighting is one edit block, so one undo takes it away.
+void fp::highlight_matches(QTextEdit *editor)
+{
+    QTextDocument *doc = editor->document();
+    QTextCursor found(doc);
+    QTextCharFormat lit = found.charFormat();
+    lit.setProperty(QTextFormat::BackgroundBrush,
+                    QBrush(QColor(22, 122, 200, 255), Qt::SolidPattern));
+    QTextCursor block(doc);
+    block.beginEditBlock();
+    while (!found.isNull() && !found.atEnd()) {
+        found = doc->find(search_text, found, QTextDocument::FindWholeWords);
+        if (found.isNull())
+            break;
+        match_found = true;
+        // The spaces after the word are lit with it.
+        found.setPosition(word_right_of(doc, found.selectionEnd()), QTextCursor::KeepAnchor);
+        found.mergeCharFormat(lit);
+    }
+    block.endEditBlock();
+}
+
+void fp::say_empty_field(QWidget *window)
+{
+    QMessageBox::information(this, tr("Champ Vide"),
+                             QStringLiteral("Le champ de recherche est vide, écriver au moin une "
+                                            "lettre!!!"),
+                             QMessageBox::Ok, QMessageBox::NoButton);
+    window->activateWindow();
+}
+
+void fp::say_not_found(QWidget *window)
+{
+    QMessageBox::information(this, tr("Mot Non Trouver"),
+                             QStringLiteral("Imposible de trouver se mot"), QMessageBox::Ok,
+                             QMessageBox::NoButton);
+    window->activateWindow();
+}

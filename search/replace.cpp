@@ -1,6 +1,74 @@
 // The replace window and the replacement of every whole-word occurrence.
 #include "fp.h"
 
-void fp::replace() {}
+#include <QGridLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTextCursor>
+#include <QTextDocument>
+#include <QTextEdit>
 
-void fp::makereplace() {}
+void fp::replace()
+{
+    if (!replace_window->layout())
+        build_replace_window();
+    replace_window->showNormal();
+}
+
+void fp::build_replace_window()
+{
+    replace_window->setWindowTitle(QStringLiteral("Remplacer"));
+    auto *grid = new QGridLayout;
+    auto *close = new QPushButton(QStringLiteral("Fermé"));
+    auto *run = new QPushButton(QStringLiteral("Remplacer"));
+    grid->addWidget(new QLabel(QStringLiteral("Rechercher:")), 0, 0);
+    grid->addWidget(new QLabel(QStringLiteral("Remplacer:")), 1, 0);
+    grid->addWidget(replace_search_field, 0, 1);
+    grid->addWidget(replacement_field, 1, 1);
+    grid->addWidget(close, 2, 0);
+    grid->addWidget(run, 2, 1);
+    connect(close, SIGNAL(clicked()), replace_window, SLOT(close()));
+    connect(run, SIGNAL(clicked()), this, SLOT(makereplace()));
+    replace_window->setLayout(grid);
+}
+
+void fp::makereplace()
+{
+    replace_search_text = replace_search_field->text();
+    replacement_text = replacement_field->text();
+    setWindowTitle(replace_search_text);
+    match_found = false;
+    QTextEdit *editor = cur_editor();
+    if (replace_search_text.isEmpty()) {
+        say_empty_field(replace_window);
+        return;
+    }
+    if (!editor)
+        return;
+    replace_matches(editor);
+    first_run = false;
+    if (match_found)
+        activateWindow();
+    else
+        say_not_found(replace_window);
+}
+
+// Only the word goes: what follows it stays. All replacements are one edit
+// block, so one undo brings the whole text back.
+void fp::replace_matches(QTextEdit *editor)
+{
+    QTextDocument *doc = editor->document();
+    QTextCursor found(doc);
+    QTextCursor block(doc);
+    block.beginEditBlock();
+    while (!found.isNull() && !found.atEnd()) {
+        found = doc->find(replace_search_text, found, QTextDocument::FindWholeWords);
+        if (found.isNull())
+            break;
+        match_found = true;
+        // The search goes on after the inserted text, which is never searched again.
+        found.insertText(replacement_text);
+    }
+    block.endEditBlock();
+}
