@@ -1,5 +1,6 @@
 // Editor tabs, the current editor, document paths and the window title.
 #include "fp.h"
+#include "textfile.h"
 #include "ui_fp.h"
 
 #include <QTabWidget>
@@ -26,6 +27,7 @@ void fp::reset_doc()
     QTextEdit *editor = cur_editor();
     editor->clear();
     editor->document()->setModified(false);
+    editor->setProperty(textfile::undecodable_property, false);
     has_path = false;
     current_path.clear();
     editor->setAccessibleName(QString());
@@ -53,8 +55,8 @@ void fp::newfile()
 {
     if (!offer_save())
         return;
-    if (has_path)
-        reset_doc();
+    // An untouched document is not offered, so it is emptied here too.
+    reset_doc();
     ui->onglet->setTabText(ui->onglet->currentIndex(), QStringLiteral("Nouveau Fichier"));
 }
 
