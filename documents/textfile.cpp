@@ -33,6 +33,22 @@ QStringConverter::Encoding encodingOf(const QByteArray &bytes)
     return QStringConverter::Utf8;
 }
 
+// The UTF-16 and UTF-32 decoders drop a trailing partial unit without
+// reporting it, even stateless, and UTF-16 lets lone surrogates through.
+int unitSize(QStringConverter::Encoding encoding)
+{
+    switch (encoding) {
+    case QStringConverter::Utf16LE:
+    case QStringConverter::Utf16BE:
+        return 2;
+    case QStringConverter::Utf32LE:
+    case QStringConverter::Utf32BE:
+        return 4;
+    default:
+        return 1;
+    }
+}
+
 QString toLineFeeds(QString text)
 {
     text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
@@ -45,10 +61,12 @@ QString toLineFeeds(QString text)
 QString decode(const QByteArray &bytes, bool *undecodable)
 {
     // Stateless: a sequence cut off at the end counts as an error too.
-    QStringDecoder decoder(encodingOf(bytes), QStringConverter::Flag::Stateless);
+    const QStringConverter::Encoding encoding = encodingOf(bytes);
+    QStringDecoder decoder(encoding, QStringConverter::Flag::Stateless);
     const QString text = decoder.decode(bytes);
     if (undecodable)
-        *undecodable = decoder.hasError();
+        *undecodable =
+            decoder.hasError() || bytes.size() % unitSize(encoding) != 0 || !text.isValidUtf16();
     return toLineFeeds(text);
 }
 
