@@ -85,7 +85,9 @@ QString fp::document_name(QTextEdit *editor) const
     const QString path = editor->accessibleName();
     if (!path.isEmpty())
         return QDir::toNativeSeparators(path);
-    return ui->onglet->tabText(ui->onglet->indexOf(editor));
+    // Several tabs may share a title such as "Nouvelle Onglet".
+    const int index = ui->onglet->indexOf(editor);
+    return tr("%1 (onglet %2)").arg(ui->onglet->tabText(index)).arg(index + 1);
 }
 
 // Asks Yes or No; a document other than the current one is named in the
