@@ -43,10 +43,11 @@ bool fp::load_file(QString path)
     editor->setProperty(undecodable_property, read.undecodable);
     ui->onglet->setTabText(ui->onglet->currentIndex(), fileName(path));
     if (read.undecodable)
-        QMessageBox::warning(this, tr("Attention"),
-                             tr("Ce fichier contient des octets qui ne sont pas du texte UTF-8 "
-                                "valide. Ils sont affichés comme « \uFFFD » et seront remplacés "
-                                "si vous enregistrez le fichier."));
+        QMessageBox::warning(
+            this, tr("Attention"),
+            tr("Ce fichier contient des octets qui ne sont pas du texte UTF-8 "
+               "valide. Ils sont affichés comme «\u00A0\uFFFD\u00A0» et seront remplacés "
+               "si vous enregistrez le fichier."));
     return true;
 }
 
@@ -71,11 +72,12 @@ fp::WriteOutcome fp::write_editor(QTextEdit *editor, const QString &path)
 
 bool fp::confirm_replacement(QTextEdit *editor)
 {
-    QMessageBox box(QMessageBox::Warning, tr("Enregistrer le fichier"),
-                    tr("Ce document contient des octets qui n'étaient pas du texte UTF-8 valide : "
-                       "ils seront remplacés par « \uFFFD » dans le fichier enregistré. "
-                       "Enregistrer quand même ?"),
-                    QMessageBox::Yes | QMessageBox::No, this);
+    QMessageBox box(
+        QMessageBox::Warning, tr("Enregistrer le fichier"),
+        tr("Ce document contient des octets qui n'étaient pas du texte UTF-8 valide\u00A0: "
+           "ils seront remplacés par «\u00A0\uFFFD\u00A0» dans le fichier enregistré. "
+           "Enregistrer quand même\u00A0?"),
+        QMessageBox::Yes | QMessageBox::No, this);
     box.setInformativeText(document_name(editor));
     return box.exec() == QMessageBox::Yes;
 }
@@ -94,10 +96,10 @@ QString fp::document_name(QTextEdit *editor) const
 // question itself, since "actuelle" would point at the wrong tab.
 int fp::ask_to_save(QTextEdit *editor)
 {
-    const QString text =
-        editor == cur_editor()
-            ? QStringLiteral("Vouler vous enregistrer le fichier actuelle ?")
-            : tr("Voulez-vous enregistrer le fichier « %1 » ?").arg(document_name(editor));
+    const QString text = editor == cur_editor()
+                             ? QStringLiteral("Vouler vous enregistrer le fichier actuelle ?")
+                             : tr("Voulez-vous enregistrer le fichier «\u00A0%1\u00A0»\u00A0?")
+                                   .arg(document_name(editor));
     QMessageBox box(QMessageBox::Question, QStringLiteral("Enregistrer le fichier"), text,
                     QMessageBox::Yes | QMessageBox::No, this);
     box.setInformativeText(document_name(editor));

@@ -263,8 +263,10 @@ void tst_saveoffer::closingBackgroundTabOffersThatTab()
     answers.button(QMessageBox::Yes).file(target);
     emit tabs(*w)->tabCloseRequested(1);
     QCOMPARE(answers.pending(), 0);
-    QCOMPARE(answers.seen().first().text,
-             QStringLiteral("Voulez-vous enregistrer le fichier « Nouvelle Onglet (onglet 2) » ?"));
+    QCOMPARE(
+        answers.seen().first().text,
+        QStringLiteral(
+            "Voulez-vous enregistrer le fichier «\u00A0Nouvelle Onglet (onglet 2)\u00A0»\u00A0?"));
     QCOMPARE(fileBytes(target), QByteArray("sans chemin"));
     // A background tab with a path is written to it without a question.
     emit tabs(*w)->tabCloseRequested(0);
@@ -320,12 +322,16 @@ void tst_saveoffer::endOfRunAsksForEachUnsavedTabNamingIt()
     const auto &seen = answers.seen();
     QCOMPARE(seen.size(), 5);
     QCOMPARE(seen.at(0).text, question);
-    QCOMPARE(seen.at(1).text,
-             QStringLiteral("Voulez-vous enregistrer le fichier « Nouvelle Onglet (onglet 2) » ?"));
+    QCOMPARE(
+        seen.at(1).text,
+        QStringLiteral(
+            "Voulez-vous enregistrer le fichier «\u00A0Nouvelle Onglet (onglet 2)\u00A0»\u00A0?"));
     QCOMPARE(seen.at(2).title, QStringLiteral("Enregistrer un fichier"));
     QCOMPARE(seen.at(2).text, QStringLiteral("Text (*.txt)"));
-    QCOMPARE(seen.at(3).text,
-             QStringLiteral("Voulez-vous enregistrer le fichier « Nouvelle Onglet (onglet 4) » ?"));
+    QCOMPARE(
+        seen.at(3).text,
+        QStringLiteral(
+            "Voulez-vous enregistrer le fichier «\u00A0Nouvelle Onglet (onglet 4)\u00A0»\u00A0?"));
     QCOMPARE(fileBytes(kept), QByteArray("autre"));
     QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{"garde.txt"});
 }
