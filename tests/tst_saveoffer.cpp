@@ -260,11 +260,18 @@ void tst_saveoffer::closingBackgroundTabOffersThatTab()
     type(currentEditor(*w), "visible");
 
     DialogAnswerer answers;
+    // Yes then a cancelled dialog: the tab stays.
+    answers.button(QMessageBox::Yes).file("");
+    emit tabs(*w)->tabCloseRequested(1);
+    QCOMPARE(answers.pending(), 0);
+    QCOMPARE(tabs(*w)->count(), 3);
+    QCOMPARE(editorAt(*w, 1)->toPlainText(), QStringLiteral("sans chemin"));
+
     answers.button(QMessageBox::Yes).file(target);
     emit tabs(*w)->tabCloseRequested(1);
     QCOMPARE(answers.pending(), 0);
     QCOMPARE(
-        answers.seen().first().text,
+        answers.seen().at(2).text,
         QStringLiteral(
             "Voulez-vous enregistrer le fichier «\u00A0Nouvelle Onglet (onglet 2)\u00A0»\u00A0?"));
     QCOMPARE(fileBytes(target), QByteArray("sans chemin"));
