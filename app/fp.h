@@ -141,6 +141,15 @@ class fp : public QMainWindow
     void clear_all();
     bool offer_save_editor(QTextEdit *editor);
     void offer_save_at_exit();
+    enum class WriteOutcome { Written, Failed, Declined };
+    WriteOutcome write_editor(QTextEdit *editor, const QString &path);
+    bool confirm_replacement(QTextEdit *editor);
+    int ask_to_save(QTextEdit *editor);
+    QString document_name(QTextEdit *editor) const;
+    bool save_through_dialog(QTextEdit *editor, const QString &filter);
+    void offer_editor_at_exit(QTextEdit *editor);
+    void choose_and_load();
+    bool saveas_succeeded = false;
 
     // --- search: private helpers ---
     class highlight_trace;

@@ -1,5 +1,6 @@
 // Editor tabs, the current editor, document paths and the window title.
 #include "fp.h"
+#include "textfile.h"
 #include "ui_fp.h"
 
 #include <QTabWidget>
@@ -27,6 +28,7 @@ void fp::reset_doc()
     QTextEdit *editor = cur_editor();
     editor->clear();
     editor->document()->setModified(false);
+    editor->setProperty(textfile::undecodable_property, false);
     has_path = false;
     current_path.clear();
     editor->setAccessibleName(QString());

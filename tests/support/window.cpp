@@ -61,6 +61,10 @@ void type(QTextEdit *editor, const QString &text)
     for (const QChar c : text) {
         if (c == QLatin1Char('\n'))
             QTest::keyClick(editor, Qt::Key_Return);
+        else if (c.unicode() > 0x7E)
+            // Beyond ASCII there is no key code; a keyboard layout sends the
+            // character as the event's text.
+            QTest::sendKeyEvent(QTest::Click, editor, Qt::Key_unknown, QString(c), Qt::NoModifier);
         else
             QTest::keyClicks(editor, QString(c));
     }

@@ -1,0 +1,45 @@
+// Reading and writing the bytes of a text file. Kept apart from the window so
+// that the encoding rules and the careful save can be checked on their own.
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+class QTextDocument;
+
+namespace textfile
+{
+
+// Editor property set while its file held bytes that could not be decoded:
+// saving would replace them, so it is never written without telling the user.
+inline constexpr char undecodable_property[] = "feuillon_undecodable";
+
+enum class ReadStatus {
+    Read,      // the file was read whole
+    Missing,   // nothing exists at that path
+    Unreadable // something exists but is not a readable regular file
+};
+
+struct ReadResult {
+    ReadStatus status = ReadStatus::Unreadable;
+    QString text;
+    bool undecodable = false; // some bytes did not form valid text
+};
+
+// Reads a regular file whole. Folders, devices and FIFOs are refused
+// before anything is opened, so a read never blocks.
+ReadResult read(const QString &path);
+
+// Decodes file bytes: a Unicode byte-order mark selects its encoding,
+// UTF-8 otherwise. Line ends CRLF and lone CR become LF.
+QString decode(const QByteArray &bytes, bool *undecodable);
+
+// The text the user sees, every character kept; only paragraph breaks
+// become line feeds.
+QString documentText(const QTextDocument &document);
+
+// Replaces the file only once every byte is known to be written; on any
+// failure the old file stays as it was.
+bool write(const QString &path, const QByteArray &bytes);
+
+} // namespace textfile

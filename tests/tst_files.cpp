@@ -1,0 +1,425 @@
+// Opening and saving files through the real menus and dialogs.
+#include "testmain.h"
+
+#include "dialogs.h"
+#include "files.h"
+#include "window.h"
+
+#include <QAction>
+#include <QDir>
+#include <QTemporaryDir>
+#include <sys/stat.h>
+
+using namespace feuillon_test;
+
+class tst_files : public QObject
+{
+    Q_OBJECT
+
+  private slots:
+    void readableArgumentReplacesAboutPage();
+    void missingArgumentOpensEmptyDocumentWithThatPath();
+    void unreadableArgumentShowsErrorAndKeepsAboutPage_data();
+    void unreadableArgumentShowsErrorAndKeepsAboutPage();
+
+    void openLoadsFileAndAdoptsItsPath();
+    void openCancelledChangesNothing();
+    void openInNewTabCancelledLeavesEmptyTab();
+    void openUnreadableFileKeepsDocumentAndPath();
+    void lineEndsAreReadAndWrittenAsLineFeeds_data();
+    void lineEndsAreReadAndWrittenAsLineFeeds();
+    void utf16WithByteOrderMarkIsReadAndSavedAsUtf8();
+    void markupIsLoadedAsPlainText();
+    void openThenCloseWithoutEditLeavesFileByteIdentical();
+
+    void saveAsWritesUtf8WithoutByteOrderMark();
+    void noBreakSpacesSurviveSave();
+    void saveWithoutPathOpensSaveAsAndCancelChangesNothing();
+    void saveWithPathWritesWithoutDialog();
+    void failedSaveAsKeepsOldPathAndText_data();
+    void failedSaveAsKeepsOldPathAndText();
+    void saveRefusesTargetThatIsNoLongerRegularFile_data();
+    void saveRefusesTargetThatIsNoLongerRegularFile();
+    void invalidUtf8WarnsAndAsksBeforeReplacing();
+};
+
+static const QString errorTitle = QStringLiteral("Erreur");
+static const QString writeError = QStringLiteral("Imposible d'enregistrer le fichier !!!");
+
+static QString makeFile(const QTemporaryDir &dir, const QString &name, const QByteArray &bytes)
+{
+    const QString path = dir.filePath(name);
+    if (!writeFileBytes(path, bytes))
+        qWarning("could not write %s", qPrintable(path));
+    return path;
+}
+
+void tst_files::readableArgumentReplacesAboutPage()
+{
+    QTemporaryDir dir;
+    makeFile(dir, "notes.txt", "bonjour\n");
+    // The title shows the argument as typed, not a cleaned-up path.
+    const QString typed = dir.path() + "/./notes.txt";
+    auto w = startWindow({"feuillon", typed});
+    QCOMPARE(tabs(*w)->count(), 1);
+    QCOMPARE(tabs(*w)->tabText(0), QStringLiteral("notes.txt"));
+    QCOMPARE(w->windowTitle(), "Feuillon | " + typed);
+    QCOMPARE(currentEditor(*w)->toPlainText(), QStringLiteral("bonjour\n"));
+    QVERIFY(!currentEditor(*w)->document()->isModified());
+}
+
+void tst_files::missingArgumentOpensEmptyDocumentWithThatPath()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("nouveau.txt");
+    auto w = startWindow({"feuillon", path});
+    QCOMPARE(tabs(*w)->count(), 1);
+    QCOMPARE(tabs(*w)->tabText(0), QStringLiteral("nouveau.txt"));
+    QCOMPARE(w->windowTitle(), "Feuillon | " + path);
+    QVERIFY(currentEditor(*w)->toPlainText().isEmpty());
+    QVERIFY(!QFile::exists(path));
+    type(currentEditor(*w), "premier jet");
+    DialogAnswerer none;
+    action(*w, "ac_enr")->trigger();
+    QCOMPARE(fileBytes(path), QByteArray("premier jet"));
+    QCOMPARE(none.unexpected(), 0);
+}
+
+void tst_files::unreadableArgumentShowsErrorAndKeepsAboutPage_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::newRow("folder") << "folder";
+    QTest::newRow("fifo without writer") << "fifo";
+    QTest::newRow("device") << "device";
+}
+
+void tst_files::unreadableArgumentShowsErrorAndKeepsAboutPage()
+{
+    QFETCH(QString, kind);
+    QTemporaryDir dir;
+    QString path = dir.filePath("x");
+    if (kind == "folder")
+        QVERIFY(QDir().mkpath(path));
+    if (kind == "fifo")
+        QCOMPARE(mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+    if (kind == "device")
+        path = QStringLiteral("/dev/zero");
+    DialogAnswerer answers;
+    answers.button(QMessageBox::Ok);
+    auto w = startWindow({"feuillon", path});
+    QVERIFY(answers.waitDone());
+    QCOMPARE(answers.seen().first().title, errorTitle);
+    QVERIFY(answers.seen().first().text.startsWith("Impossible de lire le fichier"));
+    QCOMPARE(tabs(*w)->count(), 1);
+    QCOMPARE(tabs(*w)->tabText(0), QStringLiteral("A Propos de 1.4.9"));
+    QCOMPARE(w->windowTitle(), QStringLiteral("Feuillon"));
+    QVERIFY(currentEditor(*w)->accessibleName().isEmpty());
+    QCOMPARE(answers.unexpected(), 0);
+}
+
+void tst_files::openLoadsFileAndAdoptsItsPath()
+{
+    QTemporaryDir dir;
+    const QString path = makeFile(dir, "lettre.md", "Cher ami,\n");
+    auto w = startWindow();
+    DialogAnswerer answers;
+    answers.file(path);
+    action(*w, "ac_open")->trigger();
+    QCOMPARE(answers.pending(), 0);
+    QCOMPARE(answers.seen().first().title, QStringLiteral("Ouvrir un fichier"));
+    QCOMPARE(answers.seen().first().text, QStringLiteral("Tout les fichier (*.*)"));
+    QCOMPARE(tabs(*w)->count(), 1);
+    QCOMPARE(tabs(*w)->tabText(0), QStringLiteral("lettre.md"));
+    QCOMPARE(w->windowTitle(), "Feuillon | " + path);
+    QCOMPARE(currentEditor(*w)->toPlainText(), QStringLiteral("Cher ami,\n"));
+    QCOMPARE(currentEditor(*w)->accessibleName(), path);
+    QVERIFY(!currentEditor(*w)->document()->isModified());
+    QCOMPARE(answers.unexpected(), 0);
+}
+
+void tst_files::openCancelledChangesNothing()
+{
+    QTemporaryDir dir;
+    const QString path = makeFile(dir, "a.txt", "garder");
+    auto w = startWindow({"feuillon", path});
+    DialogAnswerer answers;
+    answers.file("");
+    action(*w, "ac_open")->trigger();
+    QCOMPARE(answers.pending(), 0);
+    QCOMPARE(currentEditor(*w)->toPlainText(), QStringLiteral("garder"));
+    QCOMPARE(w->windowTitle(), "Feuillon | " + path);
+    QCOMPARE(answers.unexpected(), 0);
+}
+
+void tst_files::openInNewTabCancelledLeavesEmptyTab()
+{
+    auto w = startWindow();
+    DialogAnswerer answers;
+    answers.file("");
+    action(*w, "actionOuvrir_dans_un_Nouvelle_Onglet")->trigger();
+    QCOMPARE(answers.pending(), 0);
+    QCOMPARE(tabs(*w)->count(), 2);
+    QCOMPARE(tabs(*w)->currentIndex(), 1);
+    QCOMPARE(tabs(*w)->tabText(1), QStringLiteral("Nouvelle Onglet"));
+    QVERIFY(currentEditor(*w)->toPlainText().isEmpty());
+    QCOMPARE(answers.unexpected(), 0);
+}
+
+void tst_files::openUnreadableFileKeepsDocumentAndPath()
+{
+    QTemporaryDir dir;
+    const QString path = makeFile(dir, "a.txt", "texte");
+    const QString fifo = dir.filePath("tube");
+    QCOMPARE(mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    auto w = startWindow({"feuillon", path});
+    DialogAnswerer answers;
+    answers.file(fifo).button(QMessageBox::Ok);
+    action(*w, "ac_open")->trigger();
+    QCOMPARE(answers.pending(), 0);
+    QCOMPARE(answers.seen().at(1).title, errorTitle);
+    QCOMPARE(currentEditor(*w)->toPlainText(), QStringLiteral("texte"));
+    QCOMPARE(currentEditor(*w)->accessibleName(), path);
+    QCOMPARE(tabs(*w)->tabText(0), QStringLiteral("a.txt"));
+    QCOMPARE(w->windowTitle(), "Feuillon | " + path);
+    QCOMPARE(answers.unexpected(), 0);
+}
+
+void tst_files::lineEndsAreReadAndWrittenAsLineFeeds_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::newRow("crlf") << QByteArray("un\r\ndeux\r\ntrois\r\n");
+    QTest::newRow("lone cr") << QByteArray("un\rdeux\rtrois\r");
+    QTest::newRow("mixed") << QByteArray("un\r\ndeux\rtrois\n");
+}
+
+void tst_files::lineEndsAreReadAndWrittenAsLineFeeds()
+{
+    QFETCH(QByteArray, bytes);
+    QTemporaryDir dir;
+    const QString path = makeFile(dir, "fins.txt", bytes);
+    auto w = startWindow({"feuillon", path});
+    QCOMPARE(currentEditor(*w)->toPlainText(), QStringLiteral("un\ndeux\ntrois\n"));
+    QCOMPARE(currentEditor(*w)->document()->blockCount(), 4);
+    action(*w, "ac_enr")->trigger();
+    QCOMPARE(fileBytes(path), QByteArray("un\ndeux\ntrois\n"));
+}
+
+void tst_files::utf16WithByteOrderMarkIsReadAndSavedAsUtf8()
+{
+    QTemporaryDir dir;
+    const QString text = QStringLiteral("Noël à Paris");
+    QByteArray bytes("\xFF\xFE");
+    for (const QChar c : text)
+        bytes.append(char(c.unicode() & 0xFF)).append(char(c.unicode() >> 8));
+    const QString path = makeFile(dir, "utf16.txt", bytes);
+    auto w = startWindow({"feuillon", path});
+    QCOMPARE(currentEditor(*w)->toPlainText(), text);
+    action(*w, "ac_enr")->trigger();
+    QCOMPARE(fileBytes(path), text.toUtf8());
+}
+
+void tst_files::markupIsLoadedAsPlainText()
+{
+    QTemporaryDir dir;
+    const QByteArray html("<html><body><b>gras</b> &amp; <i>fin</i></body></html>\n");
+    const QString path = makeFile(dir, "page.html", html);
+    auto w = startWindow({"feuillon", path});
+    QCOMPARE(currentEditor(*w)->toPlainText(), QString::fromUtf8(html));
+    action(*w, "ac_enr")->trigger();
+    QCOMPARE(fileBytes(path), html);
+}
+
+void tst_files::openThenCloseWithoutEditLeavesFileByteIdentical()
+{
+    QTemporaryDir dir;
+    // Everything a rewrite would change: byte-order mark, CRLF, lone CR.
+    const QByteArray bytes("\xEF\xBB\xBF"
+                           "ligne\r\nautre\rfin");
+    const QString path = makeFile(dir, "intact.txt", bytes);
+    const QDateTime before = QFileInfo(path).lastModified();
+    auto w = startWindow();
+    DialogAnswerer answers;
+    answers.file(path);
+    action(*w, "ac_open")->trigger();
+    tabs(*w)->tabCloseRequested(0);
+    QCOMPARE(answers.pending(), 0);
+    QCOMPARE(answers.unexpected(), 0);
+    QCOMPARE(tabs(*w)->tabText(0), QStringLiteral("A Propos de 1.4.9"));
+    w.reset();
+    QCOMPARE(fileBytes(path), bytes);
+    QCOMPARE(QFileInfo(path).lastModified(), before);
+}
+
+void tst_files::saveAsWritesUtf8WithoutByteOrderMark()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("été.txt");
+    auto w = startWindow();
+    action(*w, "actionNouvelle_Onglet")->trigger();
+    type(currentEditor(*w), "Été\nçà");
+    DialogAnswerer answers;
+    answers.file(path);
+    action(*w, "ac_enrs")->trigger();
+    QCOMPARE(answers.pending(), 0);
+    QCOMPARE(answers.seen().first().title, QStringLiteral("Enregistrer un fichier"));
+    QCOMPARE(answers.seen().first().text, QStringLiteral("Fichier (*.*)"));
+    QCOMPARE(fileBytes(path), QStringLiteral("Été\nçà").toUtf8());
+    QCOMPARE(tabs(*w)->tabText(1), QStringLiteral("été.txt"));
+    QCOMPARE(w->windowTitle(), "Feuillon | " + path);
+    QVERIFY(!currentEditor(*w)->document()->isModified());
+    QCOMPARE(answers.unexpected(), 0);
+}
+
+void tst_files::noBreakSpacesSurviveSave()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("typo.txt");
+    auto w = startWindow({"feuillon", path});
+    const QString text = QStringLiteral("Quoi\u00A0? «\u00A0Oui\u00A0»\u202F!\nfin");
+    type(currentEditor(*w), text);
+    action(*w, "ac_enr")->trigger();
+    QCOMPARE(fileBytes(path), text.toUtf8());
+}
+
+void tst_files::saveWithoutPathOpensSaveAsAndCancelChangesNothing()
+{
+    auto w = startWindow();
+    action(*w, "actionNouvelle_Onglet")->trigger();
+    type(currentEditor(*w), "brouillon");
+    DialogAnswerer answers;
+    answers.file("");
+    action(*w, "ac_enr")->trigger();
+    QCOMPARE(answers.pending(), 0);
+    QCOMPARE(answers.seen().first().text, QStringLiteral("Fichier (*.*)"));
+    QCOMPARE(currentEditor(*w)->toPlainText(), QStringLiteral("brouillon"));
+    QVERIFY(currentEditor(*w)->document()->isModified());
+    QCOMPARE(tabs(*w)->tabText(1), QStringLiteral("Nouvelle Onglet"));
+    QCOMPARE(w->windowTitle(), QStringLiteral("Feuillon"));
+    markAllSaved(*w);
+}
+
+void tst_files::saveWithPathWritesWithoutDialog()
+{
+    QTemporaryDir dir;
+    const QString path = makeFile(dir, "b.txt", "avant");
+    auto w = startWindow({"feuillon", path});
+    currentEditor(*w)->moveCursor(QTextCursor::End);
+    type(currentEditor(*w), " et après");
+    DialogAnswerer none;
+    action(*w, "ac_enr")->trigger();
+    QCOMPARE(fileBytes(path), QByteArray("avant et après"));
+    QCOMPARE(tabs(*w)->tabText(0), QStringLiteral("b.txt"));
+    QVERIFY(!currentEditor(*w)->document()->isModified());
+    QCOMPARE(none.unexpected(), 0);
+}
+
+void tst_files::failedSaveAsKeepsOldPathAndText_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::newRow("parent is a regular file") << "parent";
+    QTest::newRow("device /dev/full") << "device";
+    QTest::newRow("fifo") << "fifo";
+}
+
+void tst_files::failedSaveAsKeepsOldPathAndText()
+{
+    QFETCH(QString, kind);
+    QTemporaryDir dir;
+    const QString path = makeFile(dir, "garde.txt", "ancien");
+    QString target = dir.filePath("tube");
+    if (kind == "parent")
+        target = path + "/dessous.txt";
+    if (kind == "device")
+        target = QStringLiteral("/dev/full");
+    if (kind == "fifo")
+        QCOMPARE(mkfifo(QFile::encodeName(target).constData(), 0600), 0);
+    auto w = startWindow({"feuillon", path});
+    type(currentEditor(*w), "nouveau ");
+    DialogAnswerer answers;
+    answers.file(target);
+    // The save dialog asks before replacing something that exists.
+    if (kind != "parent")
+        answers.button(QMessageBox::Yes);
+    answers.button(QMessageBox::Ok);
+    action(*w, "ac_enrs")->trigger();
+    QCOMPARE(answers.pending(), 0);
+    QCOMPARE(answers.seen().last().title, errorTitle);
+    QCOMPARE(answers.seen().last().text, writeError);
+    QCOMPARE(w->windowTitle(), "Feuillon | " + path);
+    QCOMPARE(currentEditor(*w)->accessibleName(), path);
+    QCOMPARE(tabs(*w)->tabText(0), QStringLiteral("garde.txt"));
+    QCOMPARE(currentEditor(*w)->toPlainText(), QStringLiteral("nouveau ancien"));
+    QVERIFY(currentEditor(*w)->document()->isModified());
+    QCOMPARE(fileBytes(path), QByteArray("ancien"));
+    if (kind != "parent")
+        QVERIFY(!QFileInfo(target).isFile());
+    QCOMPARE(answers.unexpected(), 0);
+    markAllSaved(*w);
+}
+
+void tst_files::saveRefusesTargetThatIsNoLongerRegularFile_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::newRow("folder") << "folder";
+    QTest::newRow("fifo") << "fifo";
+}
+
+void tst_files::saveRefusesTargetThatIsNoLongerRegularFile()
+{
+    QFETCH(QString, kind);
+    QTemporaryDir dir;
+    const QString path = makeFile(dir, "c.txt", "texte");
+    auto w = startWindow({"feuillon", path});
+    type(currentEditor(*w), "+");
+    // Another program puts something else in the file's place.
+    QVERIFY(QFile::remove(path));
+    if (kind == "folder")
+        QVERIFY(QDir().mkpath(path));
+    else
+        QCOMPARE(mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+    DialogAnswerer answers;
+    answers.button(QMessageBox::Ok);
+    action(*w, "ac_enr")->trigger();
+    QCOMPARE(answers.pending(), 0);
+    QCOMPARE(answers.seen().first().title, errorTitle);
+    QVERIFY(!QFileInfo(path).isFile());
+    QVERIFY(QFileInfo(path).exists());
+    QVERIFY(currentEditor(*w)->document()->isModified());
+    QCOMPARE(answers.unexpected(), 0);
+    markAllSaved(*w);
+}
+
+void tst_files::invalidUtf8WarnsAndAsksBeforeReplacing()
+{
+    QTemporaryDir dir;
+    const QByteArray latin1("caf\xE9 cr\xE8me");
+    const QString path = makeFile(dir, "latin1.txt", latin1);
+    DialogAnswerer answers;
+    answers.button(QMessageBox::Ok);
+    auto w = startWindow({"feuillon", path});
+    QVERIFY(answers.waitDone());
+    QCOMPARE(answers.seen().first().title, QStringLiteral("Attention"));
+    QVERIFY(answers.seen().first().text.contains("UTF-8"));
+    QCOMPARE(currentEditor(*w)->toPlainText(), QStringLiteral("caf\uFFFD cr\uFFFDme"));
+
+    type(currentEditor(*w), "!");
+    answers.button(QMessageBox::No);
+    action(*w, "ac_enr")->trigger();
+    QVERIFY(answers.waitDone());
+    QCOMPARE(answers.seen().at(1).title, QStringLiteral("Enregistrer le fichier"));
+    QVERIFY(answers.seen().at(1).text.contains(QStringLiteral("remplacés")));
+    QCOMPARE(fileBytes(path), latin1);
+
+    answers.button(QMessageBox::Yes);
+    action(*w, "ac_enr")->trigger();
+    QVERIFY(answers.waitDone());
+    QCOMPARE(fileBytes(path), QStringLiteral("!caf\uFFFD cr\uFFFDme").toUtf8());
+    // Once written, the text is ordinary text again: no more questions.
+    type(currentEditor(*w), "?");
+    action(*w, "ac_enr")->trigger();
+    QCOMPARE(fileBytes(path), QStringLiteral("!?caf\uFFFD cr\uFFFDme").toUtf8());
+    QCOMPARE(answers.unexpected(), 0);
+}
+
+FEUILLON_TEST_MAIN(tst_files)
+#include "tst_files.moc"
