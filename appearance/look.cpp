@@ -1,5 +1,6 @@
 #include "look.h"
 
+#include <QStringList>
 #include <QWidget>
 
 namespace look
@@ -30,6 +31,27 @@ void set_font(QWidget *widget, const QFont &font)
         font.resolve(widget->font()) == widget->font())
         return;
     widget->setFont(font);
+}
+
+namespace
+{
+// The shapes QFont::fromString accepts: one or two fields, or 10 to 17,
+// the first one naming a family.
+bool describes_font(const QString &text)
+{
+    const QStringList fields = text.trimmed().split(QLatin1Char(','));
+    const int count = int(fields.size());
+    const bool shape = count == 1 || count == 2 || (count >= 10 && count <= 17);
+    return shape && !fields.first().isEmpty();
+}
+} // namespace
+
+QFont font_from_text(const QString &text)
+{
+    QFont font(text);
+    if (describes_font(text))
+        font.fromString(text);
+    return font;
 }
 
 } // namespace look

@@ -22,4 +22,10 @@ QString text_part(const QString &name);
 void set_style_sheet(QWidget *widget, const QString &sheet);
 void set_font(QWidget *widget, const QFont &font);
 
+// The font a stored font text stands for: the whole text names the family,
+// and a valid description then refines it. Texts the description parser
+// would reject are not handed to it, so a damaged store does not warn on
+// every tab change; the result is the same.
+QFont font_from_text(const QString &text);
+
 } // namespace look

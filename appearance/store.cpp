@@ -20,16 +20,6 @@ QString stored_text(const QSettings &store, const char *key)
     return store.value(QLatin1String(key), QVariant()).toString();
 }
 
-// The whole text names the family; a valid font description then refines it.
-QFont font_from_text(const QString &text)
-{
-    QFont font(text);
-    // An empty text describes nothing: skip it rather than warn on every tab change.
-    if (!text.isEmpty())
-        font.fromString(text);
-    return font;
-}
-
 // A name the colour parser does not know gives an invalid colour, quietly.
 QColor colour_from_name(const QString &name)
 {
@@ -74,8 +64,8 @@ void fp::load_appearance()
     app_text = text2b;
     edit_style = tstyle;
     app_style = astyle;
-    edit_font = font_from_text(tfont);
-    app_font = font_from_text(afont);
+    edit_font = look::font_from_text(tfont);
+    app_font = look::font_from_text(afont);
 
     if (QTextEdit *editor = cur_editor()) {
         look::set_font(editor, edit_font);
