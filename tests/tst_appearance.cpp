@@ -69,10 +69,12 @@ class tst_appearance : public QObject
     void loadNeverTouchesTheColoursPickedInThisRun();
     void corruptStoredValuesAreAppliedWithoutCrashing_data();
     void corruptStoredValuesAreAppliedWithoutCrashing();
+    void tabChangeWithUnchangedStoreRestylesNothing_data();
     void tabChangeWithUnchangedStoreRestylesNothing();
     void storedFontTextGivesWhatTheFontParserGives_data();
     void storedFontTextGivesWhatTheFontParserGives();
     void storeThatCannotBeWrittenIsToldToTheUser();
+    void damagedStoreIsToldOnceAndTheRestStillLoads();
     void tabChangeCost_data();
     void tabChangeCost();
 };
@@ -329,12 +331,21 @@ void tst_appearance::corruptStoredValuesAreAppliedWithoutCrashing()
     markAllSaved(*w);
 }
 
+void tst_appearance::tabChangeWithUnchangedStoreRestylesNothing_data()
+{
+    QTest::addColumn<bool>("withLook");
+    QTest::newRow("empty store") << false;
+    QTest::newRow("stored look") << true;
+}
+
 void tst_appearance::tabChangeWithUnchangedStoreRestylesNothing()
 {
-    storeValues({{"astyle", "background-color:#102030;color:#405060;"},
-                 {"afont", QFont(QStringLiteral("DejaVu Sans"), 13).toString()},
-                 {"tstyle", "background-color:#aaaaaa;color:#111111;"},
-                 {"tfont", QFont(QStringLiteral("DejaVu Sans Mono"), 15).toString()}});
+    QFETCH(bool, withLook);
+    if (withLook)
+        storeValues({{"astyle", "background-color:#102030;color:#405060;"},
+                     {"afont", QFont(QStringLiteral("DejaVu Sans"), 13).toString()},
+                     {"tstyle", "background-color:#aaaaaa;color:#111111;"},
+                     {"tfont", QFont(QStringLiteral("DejaVu Sans Mono"), 15).toString()}});
     auto w = startWindow();
     addTab(*w);
     addTab(*w);
@@ -417,6 +428,35 @@ void tst_appearance::storeThatCannotBeWrittenIsToldToTheUser()
     // The pick still shows for the rest of the run.
     QCOMPARE(currentEditor(*w)->styleSheet(), QStringLiteral("background-color:#224466;"));
     QFile::remove(folder);
+}
+
+void tst_appearance::damagedStoreIsToldOnceAndTheRestStillLoads()
+{
+    const QString path = QSettings(QStringLiteral("vrel"), QStringLiteral("Feuillon")).fileName();
+    QVERIFY(QDir().mkpath(QFileInfo(path).absolutePath()));
+    {
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("[General]\nune ligne sans valeur\ntstyle=\"background-color:#123456;\"\n");
+    }
+    DialogAnswerer answers;
+    answers.button(QMessageBox::Ok);
+    auto w = startWindow();
+    addTab(*w);
+    tabs(*w)->setCurrentIndex(0);
+    QVERIFY(answers.waitDone());
+    QCOMPARE(answers.seen().size(), 1);
+    QCOMPARE(answers.seen().first().title, QStringLiteral("Erreur"));
+    QVERIFY(answers.seen().first().text.contains(QStringLiteral("pas pu être lus")));
+    QCOMPARE(currentEditor(*w)->styleSheet(), QStringLiteral("background-color:#123456;"));
+
+    // Saving rewrites the file in good form and is no failure.
+    openSettings(*w);
+    pickColour(5, QColor("#654321"));
+    QCOMPARE(answers.unexpected(), 0);
+    QCOMPARE(answers.seen().size(), 1);
+    QCOMPARE(stored("tstyle"), QStringLiteral("background-color:#123456;"));
+    QCOMPARE(stored("bt5"), QStringLiteral("#654321"));
 }
 
 void tst_appearance::tabChangeCost_data()

@@ -15,7 +15,7 @@ class tst_startup : public QObject
 {
     Q_OBJECT
 
-private slots:
+  private slots:
     void startsWithOneAboutTabAndPlainTitle();
     void onlyTheFirstArgumentIsOpened();
     void windowHasFormSizeAndMenusInOrder();
@@ -86,10 +86,10 @@ static QStringList entries(QMenu *menu)
 void tst_startup::menusListTheirEntriesWithSeparators()
 {
     auto w = startWindow();
-    QCOMPARE(entries(w->findChild<QMenu *>(QStringLiteral("m_file"))),
-             QStringList({"Nouveau", "Nouvelle Onglet", "--", "Ouvrir",
-                          "Ouvrir dans un Nouvelle Onglet", "Enregistrer", "Enregistrer Sous", "--",
-                          "Quitter"}));
+    QCOMPARE(
+        entries(w->findChild<QMenu *>(QStringLiteral("m_file"))),
+        QStringList({"Nouveau", "Nouvelle Onglet", "--", "Ouvrir", "Ouvrir dans un Nouvelle Onglet",
+                     "Enregistrer", "Enregistrer Sous", "--", "Quitter"}));
     QCOMPARE(entries(w->findChild<QMenu *>(QStringLiteral("m_ac"))),
              QStringList({"Couper", "Copier", "Coller", "Suprimer Tout", "Selectioner Tout", "--",
                           "Rechercher", "Remplacer", "--", "Annuler", "Rétablir", "--", "Zoomer",
@@ -178,7 +178,8 @@ void tst_startup::aboutOpensAfterCurrentTabEveryTime()
     QCOMPARE(tabs(*w)->currentIndex(), 2);
     QCOMPARE(tabs(*w)->tabText(2), QStringLiteral("A Propos de 1.4.9"));
     QCOMPARE(tabs(*w)->tabText(3), QStringLiteral("Nouvelle Onglet"));
-    QVERIFY(currentEditor(*w)->toPlainText().startsWith(QStringLiteral("A Propos de Feuillon 1.4.9\n")));
+    QVERIFY(currentEditor(*w)->toPlainText().startsWith(
+        QStringLiteral("A Propos de Feuillon 1.4.9\n")));
     QCOMPARE(w->windowTitle(), QStringLiteral("Feuillon"));
 }
 
