@@ -104,50 +104,48 @@ void fp::passcol6()
     open_font_dialog(app_font, 6);
 }
 
+namespace
+{
+void remember_pick(const QColor &picked, QColor &colour, QString &name, bool &flag)
+{
+    colour = picked;
+    name = picked.name();
+    flag = true;
+}
+} // namespace
+
 void fp::opencolor(QColor ccol)
 {
-    const QString name = ccol.name();
-    const QString swatch = look::background_part(name);
+    const QString swatch = look::background_part(ccol.name());
     switch (pick_target) {
     case 1:
-        pick_color1 = ccol;
-        pick_name1 = name;
-        edit_text = look::text_part(name);
-        edit_style = edit_back + edit_text;
-        set_bt1->setStyleSheet(swatch);
-        picked1 = true;
-        emit si_tab();
+        remember_pick(ccol, pick_color1, pick_name1, picked1);
+        edit_text = look::text_part(ccol.name());
         break;
     case 2:
-        pick_color2 = ccol;
-        pick_name2 = name;
+        remember_pick(ccol, pick_color2, pick_name2, picked2);
         edit_back = swatch;
-        edit_style = edit_back + edit_text;
-        set_bt2->setStyleSheet(swatch);
-        picked2 = true;
-        emit si_tab();
         break;
     case 4:
-        pick_color4 = ccol;
-        pick_name4 = name;
-        app_text = look::text_part(name);
-        app_style = app_back + app_text;
-        set_bt4->setStyleSheet(swatch);
-        picked4 = true;
-        emit si_all();
+        remember_pick(ccol, pick_color4, pick_name4, picked4);
+        app_text = look::text_part(ccol.name());
         break;
     case 5:
-        pick_color5 = ccol;
-        pick_name5 = name;
+        remember_pick(ccol, pick_color5, pick_name5, picked5);
         app_back = swatch;
-        app_style = app_back + app_text;
-        set_bt5->setStyleSheet(swatch);
-        picked5 = true;
-        emit si_all();
         break;
     default:
         // The colour dialog was left open while a font button was clicked last.
-        break;
+        return;
+    }
+    QPushButton *const swatches[] = {set_bt1, set_bt2, nullptr, set_bt4, set_bt5};
+    swatches[pick_target - 1]->setStyleSheet(swatch);
+    if (pick_target <= 2) {
+        edit_style = edit_back + edit_text;
+        emit si_tab();
+    } else {
+        app_style = app_back + app_text;
+        emit si_all();
     }
 }
 
