@@ -48,6 +48,7 @@ fp::fp(const QStringList &arguments, QWidget *parent)
 fp::~fp()
 {
     offer_save_at_exit();
+    restart_if_asked();
     deleteMemberWidgets();
     delete ui;
 }

@@ -163,6 +163,15 @@ class fp : public QMainWindow
     void say_not_found(QWidget *window);
 
     // --- appearance: private helpers ---
+    bool restart_pending = false;
+    bool store_error_told = false;
+    void apply_app_look();
+    void apply_editor_look();
+    void report_unreadable_store(int status);
+    void restart_if_asked();
+    void build_settings_window();
+    void open_color_dialog(const QColor &preset, int target);
+    void open_font_dialog(const QFont &preset, int target);
 
     // --- status: private helpers ---
     void zoom_step(int direction);

@@ -1,20 +1,183 @@
 // The settings window and its colour and font pickers.
 #include "fp.h"
+#include "look.h"
 
-void fp::settings() {}
-void fp::passcol() {}
-void fp::passcol2() {}
-void fp::passcol3() {}
-void fp::passcol4() {}
-void fp::passcol5() {}
-void fp::passcol6() {}
+#include <QColorDialog>
+#include <QFontDialog>
+#include <QGridLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QTextEdit>
+
+void fp::settings()
+{
+    // The swatches show what the store held at the last load.
+    set_bt1->setStyleSheet(look::background_part(load_name1));
+    set_bt2->setStyleSheet(look::background_part(load_name2));
+    set_bt4->setStyleSheet(look::background_part(load_name4));
+    set_bt5->setStyleSheet(look::background_part(load_name5));
+    set_bt3->setFont(edit_font);
+    set_bt6->setFont(app_font);
+    if (!settings_window->layout())
+        build_settings_window();
+    settings_window->show();
+    settings_window->raise();
+    settings_window->activateWindow();
+}
+
+void fp::build_settings_window()
+{
+    const struct {
+        int row;
+        const char *label;
+        QPushButton *button;
+    } rows[] = {
+        {0, "Couleur du Texte de l'éditeur", set_bt1}, {1, "Couleur de Fond de l'éditeur", set_bt2},
+        {2, "Police de l'éditeur", set_bt3},           {4, "Couleur du Texte de Feuillon", set_bt4},
+        {5, "Couleur de Fond de Feuillon", set_bt5},   {6, "Police de Feuillon", set_bt6},
+    };
+    auto *grid = new QGridLayout;
+    for (const auto &row : rows) {
+        grid->addWidget(new QLabel(QString::fromUtf8(row.label)), row.row, 0);
+        grid->addWidget(row.button, row.row, 1);
+    }
+    set_bt3->setText(QStringLiteral("Abc"));
+    set_bt6->setText(QStringLiteral("Abc"));
+    auto *ok = new QPushButton(QStringLiteral("Ok"));
+    ok->setObjectName(QStringLiteral("settings_ok"));
+    grid->addWidget(ok, 7, 0, 7, 2);
+    connect(set_bt1, SIGNAL(clicked()), this, SLOT(passcol()));
+    connect(set_bt2, SIGNAL(clicked()), this, SLOT(passcol2()));
+    connect(set_bt3, SIGNAL(clicked()), this, SLOT(passcol3()));
+    connect(set_bt4, SIGNAL(clicked()), this, SLOT(passcol4()));
+    connect(set_bt5, SIGNAL(clicked()), this, SLOT(passcol5()));
+    connect(set_bt6, SIGNAL(clicked()), this, SLOT(passcol6()));
+    connect(ok, SIGNAL(clicked()), settings_window, SLOT(close()));
+    settings_window->setLayout(grid);
+}
+
+void fp::open_color_dialog(const QColor &preset, int target)
+{
+    color_dialog->setCurrentColor(preset);
+    color_dialog->show();
+    color_dialog->raise();
+    color_dialog->activateWindow();
+    // Unique: a second click must not make one confirmation count twice.
+    connect(color_dialog, SIGNAL(colorSelected(QColor)), this, SLOT(opencolor(QColor)),
+            Qt::UniqueConnection);
+    pick_target = target;
+}
+
+void fp::open_font_dialog(const QFont &preset, int target)
+{
+    font_dialog->setCurrentFont(preset);
+    font_dialog->show();
+    font_dialog->raise();
+    font_dialog->activateWindow();
+    connect(font_dialog, SIGNAL(fontSelected(QFont)), this, SLOT(openfont(QFont)),
+            Qt::UniqueConnection);
+    pick_target = target;
+}
+
+void fp::passcol()
+{
+    open_color_dialog(picked1 ? pick_color1 : load_color1, 1);
+}
+void fp::passcol2()
+{
+    open_color_dialog(picked2 ? pick_color2 : load_color2, 2);
+}
+void fp::passcol3()
+{
+    open_font_dialog(edit_font, 3);
+}
+void fp::passcol4()
+{
+    open_color_dialog(picked4 ? pick_color4 : load_color4, 4);
+}
+void fp::passcol5()
+{
+    open_color_dialog(picked5 ? pick_color5 : load_color5, 5);
+}
+void fp::passcol6()
+{
+    open_font_dialog(app_font, 6);
+}
+
+namespace
+{
+void remember_pick(const QColor &picked, QColor &colour, QString &name, bool &flag)
+{
+    colour = picked;
+    name = picked.name();
+    flag = true;
+}
+} // namespace
+
 void fp::opencolor(QColor ccol)
 {
-    Q_UNUSED(ccol);
+    const QString swatch = look::background_part(ccol.name());
+    switch (pick_target) {
+    case 1:
+        remember_pick(ccol, pick_color1, pick_name1, picked1);
+        edit_text = look::text_part(ccol.name());
+        break;
+    case 2:
+        remember_pick(ccol, pick_color2, pick_name2, picked2);
+        edit_back = swatch;
+        break;
+    case 4:
+        remember_pick(ccol, pick_color4, pick_name4, picked4);
+        app_text = look::text_part(ccol.name());
+        break;
+    case 5:
+        remember_pick(ccol, pick_color5, pick_name5, picked5);
+        app_back = swatch;
+        break;
+    default:
+        // The colour dialog was left open while a font button was clicked last.
+        return;
+    }
+    QPushButton *const swatches[] = {set_bt1, set_bt2, nullptr, set_bt4, set_bt5};
+    swatches[pick_target - 1]->setStyleSheet(swatch);
+    if (pick_target <= 2) {
+        edit_style = edit_back + edit_text;
+        emit si_tab();
+    } else {
+        app_style = app_back + app_text;
+        emit si_all();
+    }
 }
+
 void fp::openfont(QFont cfont)
 {
-    Q_UNUSED(cfont);
+    if (pick_target == 3) {
+        edit_font = cfont;
+        set_bt3->setFont(cfont);
+        emit si_tab();
+    } else if (pick_target == 6) {
+        app_font = cfont;
+        set_bt6->setFont(cfont);
+        emit si_all();
+    }
 }
-void fp::ch_tab() {}
-void fp::ch_all() {}
+
+void fp::ch_tab()
+{
+    apply_editor_look();
+    save_appearance();
+}
+
+void fp::apply_editor_look()
+{
+    if (QTextEdit *editor = cur_editor()) {
+        look::set_style_sheet(editor, edit_style);
+        look::set_font(editor, edit_font);
+    }
+}
+
+void fp::ch_all()
+{
+    apply_app_look();
+    save_appearance();
+}

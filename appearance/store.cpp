@@ -1,8 +1,168 @@
 // The appearance settings: reading, writing and resetting the store.
 #include "fp.h"
+#include "look.h"
+#include "ui_fp.h"
 
-void fp::load_appearance() {}
+#include <QCoreApplication>
+#include <QMessageBox>
+#include <QProcess>
+#include <QSettings>
+#include <QTextEdit>
 
-void fp::save_appearance() {}
+namespace
+{
 
-void fp::reset_opt() {}
+const QString organisation = QStringLiteral("vrel");
+const QString application = QStringLiteral("Feuillon");
+
+QString stored_text(const QSettings &store, const char *key)
+{
+    return store.value(QLatin1String(key), QVariant()).toString();
+}
+
+// A name the colour parser does not know gives an invalid colour, quietly.
+QColor colour_from_name(const QString &name)
+{
+    QColor colour;
+    if (QColor::isValidColorName(name))
+        colour.setNamedColor(name);
+    return colour;
+}
+
+void write_if_not_empty(QSettings &store, const char *key, const QString &text)
+{
+    if (!text.isEmpty())
+        store.setValue(QLatin1String(key), text);
+}
+
+// A format error is left over from reading a damaged file, which the load
+// reports; the write itself then rewrites the file cleanly.
+bool reached(QSettings &store)
+{
+    return store.status() != QSettings::AccessError;
+}
+
+} // namespace
+
+void fp::load_appearance()
+{
+    QSettings store(organisation, application);
+    const QString tfont = stored_text(store, "tfont");
+    const QString afont = stored_text(store, "afont");
+    const QString tstyle = stored_text(store, "tstyle");
+    const QString astyle = stored_text(store, "astyle");
+    const QString text2 = stored_text(store, "text2");
+    const QString text2b = stored_text(store, "text2b");
+    const QString sa_bt[] = {stored_text(store, "sa_bt1"), stored_text(store, "sa_bt2"),
+                             stored_text(store, "sa_bt4"), stored_text(store, "sa_bt5")};
+    load_name1 = stored_text(store, "bt1");
+    load_name2 = stored_text(store, "bt2");
+    load_name4 = stored_text(store, "bt4");
+    load_name5 = stored_text(store, "bt5");
+    report_unreadable_store(store.status());
+
+    load_color1 = colour_from_name(sa_bt[0]);
+    load_color2 = colour_from_name(sa_bt[1]);
+    load_color4 = colour_from_name(sa_bt[2]);
+    load_color5 = colour_from_name(sa_bt[3]);
+    edit_back = look::background_part(load_name2);
+    app_back = look::background_part(load_name5);
+    edit_text = text2;
+    app_text = text2b;
+    edit_style = tstyle;
+    app_style = astyle;
+    edit_font = look::font_from_text(tfont);
+    app_font = look::font_from_text(afont);
+
+    if (QTextEdit *editor = cur_editor()) {
+        look::set_font(editor, edit_font);
+        look::set_style_sheet(editor, edit_style);
+    }
+    apply_app_look();
+}
+
+void fp::apply_app_look()
+{
+    look::set_style_sheet(this, app_style);
+    look::set_font(this, app_font);
+    QWidget *const font_only[] = {ui->onglet, ui->statusbar, ui->menubar,     ui->m_file,
+                                  ui->m_ac,   ui->menuAide,  settings_window, find_window};
+    for (QWidget *w : font_only)
+        look::set_font(w, app_font);
+    look::set_style_sheet(find_window, app_style);
+    look::set_font(replace_window, app_font);
+    look::set_style_sheet(replace_window, app_style);
+    look::set_font(status_widget, app_font);
+}
+
+// A store that cannot be read is told once: every tab change reads it again.
+void fp::report_unreadable_store(int status)
+{
+    if (status == QSettings::NoError || store_error_told)
+        return;
+    store_error_told = true;
+    QMessageBox::critical(this, tr("Erreur"),
+                          tr("Les réglages d'apparence n'ont pas pu être lus. "
+                             "L'apparence par défaut est utilisée."));
+}
+
+void fp::save_appearance()
+{
+    QSettings store(organisation, application);
+    if (picked1)
+        store.setValue(QStringLiteral("sa_bt1"), pick_color1.name());
+    if (picked2)
+        store.setValue(QStringLiteral("sa_bt2"), pick_color2.name());
+    if (picked4)
+        store.setValue(QStringLiteral("sa_bt4"), pick_color4.name());
+    if (picked5)
+        store.setValue(QStringLiteral("sa_bt5"), pick_color5.name());
+    write_if_not_empty(store, "bt1", pick_name1);
+    write_if_not_empty(store, "bt2", pick_name2);
+    write_if_not_empty(store, "bt4", pick_name4);
+    write_if_not_empty(store, "bt5", pick_name5);
+    write_if_not_empty(store, "text2", edit_text);
+    write_if_not_empty(store, "text2b", app_text);
+    write_if_not_empty(store, "tstyle", edit_style);
+    store.setValue(QStringLiteral("tfont"), edit_font.toString());
+    write_if_not_empty(store, "astyle", app_style);
+    store.setValue(QStringLiteral("afont"), app_font.toString());
+    store.sync();
+    if (!reached(store))
+        QMessageBox::critical(this, tr("Erreur"),
+                              tr("Les réglages d'apparence n'ont pas pu être enregistrés. "
+                                 "Ils seront perdus à la fermeture de Feuillon."));
+}
+
+void fp::reset_opt()
+{
+    QSettings store(organisation, application);
+    for (const char *key : {"bt1", "bt2", "bt4", "bt5", "tstyle", "tfont", "astyle", "afont"})
+        store.setValue(QLatin1String(key), QString());
+    // The new instance reads the store at once: the writes must be there first.
+    store.sync();
+    if (!reached(store)) {
+        QMessageBox::critical(this, tr("Erreur"),
+                              tr("Les options par défaut n'ont pas pu être enregistrées. "
+                                 "Feuillon n'a pas été redémarré."));
+        return;
+    }
+    // The restart itself waits for the normal end of this run, so every
+    // document is offered for saving before the new instance opens the file.
+    restart_pending = true;
+    close();
+    QCoreApplication::quit();
+}
+
+void fp::restart_if_asked()
+{
+    if (!restart_pending)
+        return;
+    const QString program = launch_arguments.value(0);
+    if (!program.isEmpty() && QProcess::startDetached(program, launch_arguments.mid(1)))
+        return;
+    QMessageBox::critical(this, tr("Erreur"),
+                          tr("Feuillon n'a pas pu être relancé (%1). Les options par défaut "
+                             "sont enregistrées : relancez Feuillon vous-même.")
+                              .arg(program));
+}

@@ -1,0 +1,57 @@
+#include "look.h"
+
+#include <QStringList>
+#include <QWidget>
+
+namespace look
+{
+
+QString background_part(const QString &name)
+{
+    return QStringLiteral("background-color:") + name + QLatin1Char(';');
+}
+
+QString text_part(const QString &name)
+{
+    return QStringLiteral("color:") + name + QLatin1Char(';');
+}
+
+void set_style_sheet(QWidget *widget, const QString &sheet)
+{
+    if (widget->styleSheet() != sheet)
+        widget->setStyleSheet(sheet);
+}
+
+void set_font(QWidget *widget, const QFont &font)
+{
+    // Only the properties the font sets count; the rest comes from the parent
+    // either way. A font that sets nothing still marks the widget's own font.
+    const bool own = font.resolveMask() != 0;
+    if (widget->testAttribute(Qt::WA_SetFont) == own &&
+        font.resolve(widget->font()) == widget->font())
+        return;
+    widget->setFont(font);
+}
+
+namespace
+{
+// The shapes QFont::fromString accepts: one or two fields, or 10 to 17,
+// the first one naming a family.
+bool describes_font(const QString &text)
+{
+    const QStringList fields = text.trimmed().split(QLatin1Char(','));
+    const int count = int(fields.size());
+    const bool shape = count == 1 || count == 2 || (count >= 10 && count <= 17);
+    return shape && !fields.first().isEmpty();
+}
+} // namespace
+
+QFont font_from_text(const QString &text)
+{
+    QFont font(text);
+    if (describes_font(text))
+        font.fromString(text);
+    return font;
+}
+
+} // namespace look

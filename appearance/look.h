@@ -1,0 +1,31 @@
+// Small helpers shared by the settings store and the settings window: the
+// style-sheet texts built from colour names, and applying a look to a widget
+// only when it changes something.
+#pragma once
+
+#include <QFont>
+#include <QString>
+
+class QWidget;
+
+namespace look
+{
+
+// "background-color:" + name + ";"
+QString background_part(const QString &name);
+// "color:" + name + ";"
+QString text_part(const QString &name);
+
+// Every tab change applies the stored look again; setting an unchanged style
+// sheet would re-polish the widget and everything below it, so these compare
+// with what the widget holds right now and leave it alone when equal.
+void set_style_sheet(QWidget *widget, const QString &sheet);
+void set_font(QWidget *widget, const QFont &font);
+
+// The font a stored font text stands for: the whole text names the family,
+// and a valid description then refines it. Texts the description parser
+// would reject are not handed to it, so a damaged store does not warn on
+// every tab change; the result is the same.
+QFont font_from_text(const QString &text);
+
+} // namespace look
