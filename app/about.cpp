@@ -4,8 +4,7 @@
 
 #include <QTextEdit>
 
-namespace
-{
+namespace {
 const char *const about_body =
     "\n"
     "Feuillon est réalisé avec le framework Qt 6.2.2 le 2022-02-15.\n"

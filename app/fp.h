@@ -19,8 +19,7 @@ class QTextEdit;
 class QWheelEvent;
 
 QT_BEGIN_NAMESPACE
-namespace Ui
-{
+namespace Ui {
 class fp;
 }
 QT_END_NAMESPACE
@@ -29,7 +28,7 @@ class fp : public QMainWindow
 {
     Q_OBJECT
 
-  public:
+public:
     explicit fp(QWidget *parent = nullptr);
     ~fp() override;
 
@@ -52,12 +51,12 @@ class fp : public QMainWindow
     void load_appearance();
     void save_appearance();
 
-  signals:
+signals:
     void besaveas();
     void si_tab();
     void si_all();
 
-  public slots:
+public slots:
     void changestatus();
     void makelook();
     void look();
@@ -86,12 +85,12 @@ class fp : public QMainWindow
     void reset_opt();
     void reset_zoom();
 
-  protected:
+protected:
     void wheelEvent(QWheelEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
     void keyReleaseEvent(QKeyEvent *event) override;
 
-  private:
+private:
     Ui::fp *ui;
     bool ctrl_held = false;
     int zoom_level = 100;

@@ -3,8 +3,7 @@
 #include <QStringList>
 #include <QWidget>
 
-namespace look
-{
+namespace look {
 
 QString background_part(const QString &name)
 {
@@ -33,8 +32,7 @@ void set_font(QWidget *widget, const QFont &font)
     widget->setFont(font);
 }
 
-namespace
-{
+namespace {
 // The shapes QFont::fromString accepts: one or two fields, or 10 to 17,
 // the first one naming a family.
 bool describes_font(const QString &text)

@@ -8,8 +8,7 @@
 
 class QWidget;
 
-namespace look
-{
+namespace look {
 
 // "background-color:" + name + ";"
 QString background_part(const QString &name);

@@ -104,8 +104,7 @@ void fp::passcol6()
     open_font_dialog(app_font, 6);
 }
 
-namespace
-{
+namespace {
 void remember_pick(const QColor &picked, QColor &colour, QString &name, bool &flag)
 {
     colour = picked;

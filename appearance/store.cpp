@@ -9,8 +9,7 @@
 #include <QSettings>
 #include <QTextEdit>
 
-namespace
-{
+namespace {
 
 const QString organisation = QStringLiteral("vrel");
 const QString application = QStringLiteral("Feuillon");

@@ -17,11 +17,9 @@
 #include <QTextEdit>
 #include <memory>
 
-namespace bench
-{
+namespace bench {
 
-namespace
-{
+namespace {
 
 QTabWidget *tabsOf(QMainWindow *w)
 {
@@ -65,7 +63,7 @@ std::unique_ptr<fp> newWindow()
 // Waits until the widget has been painted once.
 class PaintWatch : public QObject
 {
-  public:
+public:
     explicit PaintWatch(QWidget *w) { w->installEventFilter(this); }
     bool painted = false;
     bool eventFilter(QObject *, QEvent *e) override

@@ -4,8 +4,7 @@
 
 #include "measure.h"
 
-namespace bench
-{
+namespace bench {
 
 struct Options {
     bool quick = false; // tiny sizes: a smoke run that only checks the bench still works

@@ -5,8 +5,7 @@
 #include <algorithm>
 #include <sys/resource.h>
 
-namespace bench
-{
+namespace bench {
 
 Stats fromSamples(QList<double> samples)
 {

@@ -5,8 +5,7 @@
 #include <QString>
 #include <functional>
 
-namespace bench
-{
+namespace bench {
 
 struct Stats {
     double median = 0, min = 0, max = 0; // milliseconds
@@ -25,13 +24,13 @@ struct Row {
 
 class Report
 {
-  public:
+public:
     void add(const Row &row);
     void note(const QString &line);
     QString markdown() const;
     QString plain() const;
 
-  private:
+private:
     QList<Row> m_rows;
     QStringList m_notes;
 };

@@ -3,8 +3,7 @@
 #include <QRandomGenerator>
 #include <QStringList>
 
-namespace bench
-{
+namespace bench {
 
 QString frenchText(qsizetype bytes, const QString &needle, unsigned seed)
 {

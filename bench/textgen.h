@@ -3,8 +3,7 @@
 
 #include <QString>
 
-namespace bench
-{
+namespace bench {
 
 // About `bytes` of UTF-8 text in lines of about 60 characters. The word
 // `needle` stands for about 1 % of the words, and longer words that contain

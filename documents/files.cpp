@@ -10,8 +10,7 @@
 #include <QTextDocument>
 #include <QTextEdit>
 
-namespace
-{
+namespace {
 using textfile::undecodable_property;
 
 bool isUndecodable(const QTextEdit *editor)

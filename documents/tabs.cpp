@@ -7,8 +7,7 @@
 #include <QTextCursor>
 #include <QTextEdit>
 
-namespace
-{
+namespace {
 const QString app_title = QStringLiteral("Feuillon");
 const QString path_title_prefix = QStringLiteral("Feuillon | ");
 } // namespace

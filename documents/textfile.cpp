@@ -7,11 +7,9 @@
 #include <QTextBlock>
 #include <QTextDocument>
 
-namespace textfile
-{
+namespace textfile {
 
-namespace
-{
+namespace {
 
 // Longest marks first: the UTF-32 LE mark begins with the UTF-16 LE one.
 QStringConverter::Encoding encodingOf(const QByteArray &bytes)

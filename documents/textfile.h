@@ -7,8 +7,7 @@
 
 class QTextDocument;
 
-namespace textfile
-{
+namespace textfile {
 
 // Editor property set while its file held bytes that could not be decoded:
 // saving would replace them, so it is never written without telling the user.

@@ -82,8 +82,7 @@ void fp::highlight_trace::forget()
     saved = false;
 }
 
-namespace
-{
+namespace {
 // The punctuation that a "word right" move treats as a word of its own.
 bool is_word_separator(QChar c)
 {

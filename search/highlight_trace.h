@@ -12,7 +12,7 @@
 
 class fp::highlight_trace : public QObject
 {
-  public:
+public:
     explicit highlight_trace(QObject *parent) : QObject(parent) {}
 
     // Brackets a run that may highlight in doc.
@@ -23,7 +23,7 @@ class fp::highlight_trace : public QObject
     // forgets the run either way.
     void take_away();
 
-  private:
+private:
     bool is_last_step() const;
     bool at_either_side() const;
     void forget();

@@ -5,8 +5,7 @@
 #include <QTextDocument>
 #include <QTextEdit>
 
-namespace
-{
+namespace {
 // The document counts one more character than its plain text: the closing
 // paragraph separator. Every other separator, frame mark or no-break space
 // is one UTF-16 unit in both.

@@ -2,8 +2,7 @@
 
 #include <QWheelEvent>
 
-namespace
-{
+namespace {
 const QString filter_name = QStringLiteral("wheel_zoom_filter");
 }
 

@@ -11,7 +11,7 @@ class WheelZoomFilter : public QObject
 {
     Q_OBJECT
 
-  public:
+public:
     using Handler = std::function<void(QWheelEvent *)>;
 
     WheelZoomFilter(Handler handler, QObject *parent);
@@ -19,9 +19,9 @@ class WheelZoomFilter : public QObject
     // Installs one filter on the widget, however often it is called.
     static void watch(QObject *target, const Handler &handler);
 
-  protected:
+protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
-  private:
+private:
     Handler m_handler;
 };

@@ -10,8 +10,7 @@
 #include <QTextEdit>
 #include <QWheelEvent>
 
-namespace
-{
+namespace {
 // Below this the wheel and "Dézoomer" stop shrinking the text.
 constexpr int zoom_floor = 90;
 // Each editor remembers the steps it carries and the size they gave it, so

@@ -17,8 +17,7 @@
 
 using namespace feuillon_test;
 
-namespace
-{
+namespace {
 
 QWidget *mainWindowPart(fp &w, const char *name)
 {
@@ -33,7 +32,7 @@ void addTab(fp &w)
 // Counts the re-polishes and font changes that reach a set of widgets.
 class RestyleCounter : public QObject
 {
-  public:
+public:
     int count = 0;
     void watch(QWidget *w) { w->installEventFilter(this); }
     bool eventFilter(QObject *, QEvent *event) override
@@ -52,7 +51,7 @@ class tst_appearance : public QObject
 {
     Q_OBJECT
 
-  private slots:
+private slots:
     void init() { clearStore(); }
     void cleanup() { clearStore(); }
 
@@ -376,8 +375,7 @@ void tst_appearance::storedFontTextGivesWhatTheFontParserGives_data()
     QTest::newRow("spaces around") << QStringLiteral("  DejaVu Sans,12  ");
 }
 
-namespace
-{
+namespace {
 int fontWarnings = 0;
 void countFontWarnings(QtMsgType, const QMessageLogContext &, const QString &message)
 {

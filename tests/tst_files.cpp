@@ -16,7 +16,7 @@ class tst_files : public QObject
 {
     Q_OBJECT
 
-  private slots:
+private slots:
     void readableArgumentReplacesAboutPage();
     void missingArgumentOpensEmptyDocumentWithThatPath();
     void unreadableArgumentShowsErrorAndKeepsAboutPage_data();

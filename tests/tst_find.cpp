@@ -16,8 +16,7 @@
 
 using namespace feuillon_test;
 
-namespace
-{
+namespace {
 const QColor highlight(22, 122, 200);
 
 // The document's text with every highlighted stretch in brackets.
@@ -84,7 +83,7 @@ class tst_find : public QObject
 {
     Q_OBJECT
 
-  private slots:
+private slots:
     void findWindowIsBuiltOnceWithLabelFieldAndButtons();
     void highlightsEveryWholeWordWithTheSpacesAfter_data();
     void highlightsEveryWholeWordWithTheSpacesAfter();

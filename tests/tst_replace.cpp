@@ -12,8 +12,7 @@
 
 using namespace feuillon_test;
 
-namespace
-{
+namespace {
 QPushButton *buttonOf(QWidget *window, const QString &text)
 {
     for (QPushButton *b : window->findChildren<QPushButton *>())
@@ -58,7 +57,7 @@ class tst_replace : public QObject
 {
     Q_OBJECT
 
-  private slots:
+private slots:
     void replaceWindowIsBuiltOnceWithLabelsFieldsAndButtons();
     void replacesTheWholeWordOnly_data();
     void replacesTheWholeWordOnly();

@@ -18,8 +18,7 @@
 
 using namespace feuillon_test;
 
-namespace
-{
+namespace {
 
 const char *const resetKeys[] = {"bt1", "bt2", "bt4", "bt5", "tstyle", "tfont", "astyle", "afont"};
 const char *const keptKeys[] = {"text2", "text2b", "sa_bt1", "sa_bt2", "sa_bt4", "sa_bt5"};
@@ -164,7 +163,7 @@ class tst_restart : public QObject
 {
     Q_OBJECT
 
-  private slots:
+private slots:
     void init() { clearStore(); }
     void cleanup() { clearStore(); }
 

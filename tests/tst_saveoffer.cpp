@@ -16,7 +16,7 @@ class tst_saveoffer : public QObject
 {
     Q_OBJECT
 
-  private slots:
+private slots:
     void newFileWritesDocumentWithPathWithoutQuestion();
     void newFileAsksForUnsavedDocument_data();
     void newFileAsksForUnsavedDocument();

@@ -10,8 +10,7 @@
 
 using namespace feuillon_test;
 
-namespace
-{
+namespace {
 
 QGridLayout *grid(QWidget *settings)
 {
@@ -35,7 +34,7 @@ class tst_settings_window : public QObject
 {
     Q_OBJECT
 
-  private slots:
+private slots:
     void init() { clearStore(); }
     void cleanup() { clearStore(); }
 

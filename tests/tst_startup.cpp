@@ -15,7 +15,7 @@ class tst_startup : public QObject
 {
     Q_OBJECT
 
-  private slots:
+private slots:
     void startsWithOneAboutTabAndPlainTitle();
     void onlyTheFirstArgumentIsOpened();
     void windowHasFormSizeAndMenusInOrder();

@@ -11,8 +11,7 @@
 
 using namespace feuillon_test;
 
-namespace
-{
+namespace {
 // Leaves nothing to offer for saving when the window goes, even when a
 // check failed half-way through a test.
 struct SavedOnExit {
@@ -44,7 +43,7 @@ class tst_status : public QObject
 {
     Q_OBJECT
 
-  private slots:
+private slots:
     void startupStatusCountsTheAboutPage();
     void statusSitsInTheStatusBar();
     void emptyEditorShowsZeroCharactersAndOneLine();

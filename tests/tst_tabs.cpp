@@ -16,7 +16,7 @@ class tst_tabs : public QObject
 {
     Q_OBJECT
 
-  private slots:
+private slots:
     void newTabGoesRightAfterTheCurrentOne();
     void closingTheOnlyTabLeavesAFreshAboutPage();
     void closingCurrentFirstTabPutsAboutPageInItsPlace();

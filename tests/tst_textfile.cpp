@@ -14,7 +14,7 @@ class tst_textfile : public QObject
 {
     Q_OBJECT
 
-  private slots:
+private slots:
     void lineEndsBecomeLineFeeds_data();
     void lineEndsBecomeLineFeeds();
     void byteOrderMarkSelectsEncoding_data();
@@ -192,7 +192,7 @@ void tst_textfile::writeRefusesTargetsThatAreNotRegularFiles()
 // would raise is ignored so that write() fails instead.
 class FileSizeLimit
 {
-  public:
+public:
     explicit FileSizeLimit(rlim_t bytes)
     {
         old_handler = std::signal(SIGXFSZ, SIG_IGN);
@@ -208,7 +208,7 @@ class FileSizeLimit
     }
     bool ok = false;
 
-  private:
+private:
     rlimit old{};
     void (*old_handler)(int) = nullptr;
 };

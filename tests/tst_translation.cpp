@@ -9,7 +9,7 @@ class tst_translation : public QObject
 {
     Q_OBJECT
 
-  private slots:
+private slots:
     // English first: translators stay installed for the rest of the run.
     void englishLocaleKeepsQtTexts();
     void frenchLocaleTranslatesStandardButtons();

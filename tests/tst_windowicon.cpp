@@ -12,8 +12,7 @@
 
 using namespace feuillon_test;
 
-namespace
-{
+namespace {
 
 const QString builtInIcon = QStringLiteral(":/icons/logo.ico");
 
@@ -41,7 +40,7 @@ class tst_windowicon : public QObject
 {
     Q_OBJECT
 
-  private slots:
+private slots:
     void cleanup();
     void builtInIconHoldsEverySize_data();
     void builtInIconHoldsEverySize();

@@ -14,8 +14,7 @@
 
 using namespace feuillon_test;
 
-namespace
-{
+namespace {
 struct SavedOnExit {
     fp &window;
     ~SavedOnExit() { markAllSaved(window); }
@@ -78,7 +77,7 @@ class tst_zoom : public QObject
 {
     Q_OBJECT
 
-  private slots:
+private slots:
     void controlWheelZoomsWhereverThePointerIs_data();
     void controlWheelZoomsWhereverThePointerIs();
     void oneStepPerEventWhateverTheDelta();

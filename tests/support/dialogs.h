@@ -14,7 +14,7 @@ class DialogAnswerer : public QObject
 {
     Q_OBJECT
 
-  public:
+public:
     struct Seen {
         QString kind; // "message" or "file"
         QString title;
@@ -37,7 +37,7 @@ class DialogAnswerer : public QObject
     // Waits until every expected dialog has been answered.
     bool waitDone(int timeoutMs = 5000);
 
-  private:
+private:
     struct Step {
         bool isFile;
         QMessageBox::StandardButton button;

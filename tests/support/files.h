@@ -5,8 +5,7 @@
 #include <QFile>
 #include <QString>
 
-namespace feuillon_test
-{
+namespace feuillon_test {
 
 // The whole content of a file, or a marker that cannot be file content.
 inline QByteArray fileBytes(const QString &path)

@@ -12,8 +12,7 @@
 #include <QPushButton>
 #include <QSettings>
 
-namespace feuillon_test
-{
+namespace feuillon_test {
 
 inline QStringList storedKeys()
 {

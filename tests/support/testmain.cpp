@@ -3,8 +3,7 @@
 #include <QDir>
 #include <QFile>
 
-namespace feuillon_test
-{
+namespace feuillon_test {
 
 const QTemporaryDir &isolateEnvironment()
 {

@@ -7,8 +7,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-namespace feuillon_test
-{
+namespace feuillon_test {
 // Call before the QApplication exists. Returns the folder that holds the
 // temporary configuration home; it lives until the process ends.
 const QTemporaryDir &isolateEnvironment();

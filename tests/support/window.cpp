@@ -4,8 +4,7 @@
 #include <QApplication>
 #include <QTest>
 
-namespace feuillon_test
-{
+namespace feuillon_test {
 
 std::unique_ptr<fp> startWindow(const QStringList &arguments)
 {

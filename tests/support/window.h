@@ -8,8 +8,7 @@
 #include <QTextEdit>
 #include <memory>
 
-namespace feuillon_test
-{
+namespace feuillon_test {
 
 // A shown and exposed main window started with these command-line arguments
 // (the program name first).
