@@ -106,6 +106,8 @@ void fp::changetab()
     connect(editor, SIGNAL(textChanged()), this, SLOT(changestatus()), Qt::UniqueConnection);
     settle_zoom(editor);
     load_appearance();
+    // Typing goes to the document the user is looking at.
+    editor->setFocus(Qt::OtherFocusReason);
     zoom_level = 100;
     changestatus();
 }
