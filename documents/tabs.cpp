@@ -45,6 +45,9 @@ void fp::set_path(QString path)
 void fp::newtab()
 {
     auto *editor = new QTextEdit;
+    // Files hold plain text: pasted formatting or pictures would show here
+    // and then vanish, or turn into stray characters, on saving.
+    editor->setAcceptRichText(false);
     const int at = ui->onglet->currentIndex() + 1;
     ui->onglet->insertTab(at, editor, QStringLiteral("Nouvelle Onglet"));
     ui->onglet->setCurrentIndex(at);

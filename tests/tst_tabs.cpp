@@ -7,6 +7,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
+#include <QMimeData>
 #include <QSignalSpy>
 #include <QTabBar>
 
@@ -29,6 +30,7 @@ private slots:
     void editActionsActOnTheCurrentTab();
     void clearAllCanBeUndone();
     void movingATabKeepsTitleAndPath();
+    void pastedRichTextArrivesAsPlainText();
 };
 
 // Three tabs: the about page and two empty ones named "Nouvelle Onglet".
@@ -225,6 +227,23 @@ void tst_tabs::movingATabKeepsTitleAndPath()
     QCOMPARE(tabs(*w)->currentIndex(), 0);
     QCOMPARE(w->windowTitle(), QStringLiteral("Feuillon | /tmp/deux.txt"));
     QCOMPARE(moved->accessibleName(), QStringLiteral("/tmp/deux.txt"));
+}
+
+void tst_tabs::pastedRichTextArrivesAsPlainText()
+{
+    auto w = startWindow();
+    action(*w, "actionNouvelle_Onglet")->trigger();
+    auto *mime = new QMimeData;
+    mime->setHtml(QStringLiteral("<b>gras</b> <span style='color:red'>rouge</span>"
+                                 "<img src='data:image/png;base64,'>"));
+    mime->setText(QStringLiteral("gras rouge"));
+    QApplication::clipboard()->setMimeData(mime);
+    action(*w, "ac_coller")->trigger();
+    QTextEdit *editor = currentEditor(*w);
+    QCOMPARE(editor->toPlainText(), QStringLiteral("gras rouge"));
+    QVERIFY(!editor->toHtml().contains(QStringLiteral("font-weight:700")));
+    QVERIFY(!editor->toHtml().contains(QStringLiteral("#ff0000")));
+    markAllSaved(*w);
 }
 
 FEUILLON_TEST_MAIN(tst_tabs)

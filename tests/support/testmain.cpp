@@ -1,7 +1,11 @@
 #include "testmain.h"
 
+#include <QDialog>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
+#include <QPointer>
+#include <QTimer>
 
 namespace feuillon_test {
 
@@ -26,6 +30,31 @@ const QTemporaryDir &isolateEnvironment()
     // A desktop theme plug-in would bring native dialogs the test cannot answer.
     qputenv("QT_QPA_PLATFORMTHEME", "");
     return home;
+}
+
+void watchForForgottenDialogs()
+{
+    static QPointer<QWidget> seen;
+    static QElapsedTimer openFor;
+    auto *timer = new QTimer(qApp);
+    QObject::connect(timer, &QTimer::timeout, [] {
+        QWidget *modal = QApplication::activeModalWidget();
+        if (modal != seen) {
+            seen = modal;
+            openFor.start();
+            return;
+        }
+        if (!modal || openFor.elapsed() < 15000)
+            return;
+        qWarning("Unanswered dialog \"%s\" (%s): rejected so the test does not hang",
+                 qPrintable(modal->windowTitle()), modal->metaObject()->className());
+        if (auto *dialog = qobject_cast<QDialog *>(modal))
+            dialog->reject();
+        else
+            modal->close();
+        seen = nullptr;
+    });
+    timer->start(500);
 }
 
 } // namespace feuillon_test

@@ -11,6 +11,9 @@ namespace feuillon_test {
 // Call before the QApplication exists. Returns the folder that holds the
 // temporary configuration home; it lives until the process ends.
 const QTemporaryDir &isolateEnvironment();
+// A modal dialog that nothing answers would hang the test binary: one left
+// open for 15 seconds is reported and rejected, so the test fails instead.
+void watchForForgottenDialogs();
 } // namespace feuillon_test
 
 #define FEUILLON_TEST_MAIN(TestObject)                                                             \
@@ -19,6 +22,7 @@ const QTemporaryDir &isolateEnvironment();
         feuillon_test::isolateEnvironment();                                                       \
         QApplication app(argc, argv);                                                              \
         app.setAttribute(Qt::AA_Use96Dpi, true);                                                   \
+        feuillon_test::watchForForgottenDialogs();                                                 \
         TestObject tc;                                                                             \
         QTEST_SET_MAIN_SOURCE_PATH                                                                 \
         return QTest::qExec(&tc, argc, argv);                                                      \
