@@ -164,6 +164,9 @@ void fp::openfont(QFont cfont)
 void fp::ch_tab()
 {
     apply_editor_look();
+    // A new look puts the configured font back on a zoomed editor: the
+    // status must not go on showing the old level.
+    reset_zoom();
     save_appearance();
 }
 

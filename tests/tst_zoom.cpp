@@ -1,5 +1,6 @@
 // Zoom by Control and the wheel, the zoom entries of the menu, their reset
 // and the zoom on a change of tab.
+#include "pickers.h"
 #include "testmain.h"
 #include "window.h"
 
@@ -93,6 +94,7 @@ private slots:
     void shortcutsTypedInTheEditorZoomAndReset();
     void tabSwitchShowsEditorsAtTheirOwnSize();
     void fontSetAgainIsNotShrunkTwice();
+    void editorLookPickedWhileZoomedShowsLevel100();
 };
 
 void tst_zoom::controlWheelZoomsWhereverThePointerIs_data()
@@ -349,6 +351,25 @@ void tst_zoom::fontSetAgainIsNotShrunkTwice()
     QCOMPARE(pointSize(first), configured.pointSizeF());
     action(*w, "actionR_tablir_Zoom")->trigger();
     QCOMPARE(pointSize(first), configured.pointSizeF());
+}
+
+void tst_zoom::editorLookPickedWhileZoomedShowsLevel100()
+{
+    auto w = startWindow();
+    SavedOnExit saved{*w};
+    QTextEdit *editor = openNewTab(*w);
+    const qreal configured = pointSize(editor);
+    notches(editor->viewport(), 2, 120, Qt::ControlModifier);
+    QCOMPARE(levelOf(*w), QStringLiteral("Zoom: 102%"));
+    openSettings(*w);
+    pickColour(2, QColor(QStringLiteral("#fdf6e3")));
+    QCOMPARE(pointSize(editor), configured);
+    QCOMPARE(levelOf(*w), QStringLiteral("Zoom: 100%"));
+    action(*w, "actionR_tablir_Zoom")->trigger();
+    QCOMPARE(pointSize(editor), configured);
+    topLevel("settings_window")->close();
+    colorDialog()->close();
+    clearStore();
 }
 
 FEUILLON_TEST_MAIN(tst_zoom)
