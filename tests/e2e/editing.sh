@@ -30,6 +30,19 @@ wait_title() { # window, expected title
 
 focus() { xdotool windowfocus --sync "$1"; sleep 0.2; }
 
+# The status line of the main window, read off the screen.
+status_text() { # window
+  import -window "$1" "$work/window.png"
+  convert "$work/window.png" -gravity SouthWest -crop 500x30+0+0 +repage -scale 300% "$work/status.png"
+  tesseract "$work/status.png" - 2>/dev/null | tr -s ' ' | head -n 1
+}
+
+expect_status() { # window, expected beginning of the status line
+  command -v tesseract >/dev/null 2>&1 || { echo "note: tesseract missing, status line not read"; return 0; }
+  got=$(status_text "$1")
+  case $got in "$2"*) echo "ok: status reads '$got'" ;; *) fail "status reads '$got', expected '$2…'" ;; esac
+}
+
 if [ "${2:-}" = --inside ]; then
   work=$3
   doc="$work/lettre.txt"
@@ -83,14 +96,17 @@ if [ "${2:-}" = --inside ]; then
   eval "$(xdotool getwindowgeometry --shell "$main")"
   xdotool mousemove --sync $((X + 300)) $((Y + 150))
   import -window "$main" "$work/before.png"
+  expect_status "$main" "Zoom: 100% , 24 Caract"
   xdotool keydown ctrl click 4 click 4 click 4 keyup ctrl
   sleep 0.3
+  expect_status "$main" "Zoom: 103%"
   import -window "$main" "$work/zoomed.png"
   changed=$(compare -metric AE "$work/before.png" "$work/zoomed.png" null: 2>&1 || true)
   [ "${changed%% *}" -gt 500 ] || fail "Control+wheel changed nothing on screen ($changed pixels)"
   xdotool key --clearmodifiers ctrl+KP_Multiply
   sleep 0.3
   import -window "$main" "$work/reset.png"
+  expect_status "$main" "Zoom: 100%"
   back=$(compare -metric AE "$work/before.png" "$work/reset.png" null: 2>&1 || true)
   [ "${back%% *}" -lt 50 ] || fail "Rétablir Zoom did not bring the text back ($back pixels differ)"
   echo "ok: Control+wheel zoomed and Ctrl+* reset it"
