@@ -43,14 +43,6 @@ QString litText(QTextDocument *doc)
     return out;
 }
 
-QPushButton *buttonOf(QWidget *window, const QString &text)
-{
-    for (QPushButton *b : window->findChildren<QPushButton *>())
-        if (b->text() == text)
-            return b;
-    return nullptr;
-}
-
 // A main window with a fresh tab in front, the find window open, and no
 // question left for the end.
 struct Session {
@@ -73,9 +65,9 @@ struct Session {
     {
         field->clear();
         QTest::keyClicks(field, word);
-        QTest::mouseClick(buttonOf(find, QStringLiteral("Rechercher")), Qt::LeftButton);
+        QTest::mouseClick(buttonWithText(find, QStringLiteral("Rechercher")), Qt::LeftButton);
     }
-    void close() { QTest::mouseClick(buttonOf(find, QStringLiteral("Fermé")), Qt::LeftButton); }
+    void close() { QTest::mouseClick(buttonWithText(find, QStringLiteral("Fermé")), Qt::LeftButton); }
 };
 } // namespace
 
@@ -234,7 +226,7 @@ void tst_find::replacingBetweenTwoRunsSurvivesTheSecondRun()
                      QStringLiteral("dort"));
     QTest::keyClicks(replace->findChild<QLineEdit *>(QStringLiteral("replacement_field")),
                      QStringLiteral("veille"));
-    QTest::mouseClick(buttonOf(replace, QStringLiteral("Remplacer")), Qt::LeftButton);
+    QTest::mouseClick(buttonWithText(replace, QStringLiteral("Remplacer")), Qt::LeftButton);
     s.search(QStringLiteral("chat"));
     QCOMPARE(s.editor()->toPlainText(), QStringLiteral("le chat veille"));
     replace->close();

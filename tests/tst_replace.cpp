@@ -13,14 +13,6 @@
 using namespace feuillon_test;
 
 namespace {
-QPushButton *buttonOf(QWidget *window, const QString &text)
-{
-    for (QPushButton *b : window->findChildren<QPushButton *>())
-        if (b->text() == text)
-            return b;
-    return nullptr;
-}
-
 // A main window with a fresh tab in front, the replace window open, and no
 // question left for the end.
 struct Session {
@@ -48,7 +40,7 @@ struct Session {
         by->clear();
         QTest::keyClicks(word, what);
         QTest::keyClicks(by, with);
-        QTest::mouseClick(buttonOf(replace, QStringLiteral("Remplacer")), Qt::LeftButton);
+        QTest::mouseClick(buttonWithText(replace, QStringLiteral("Remplacer")), Qt::LeftButton);
     }
 };
 } // namespace
@@ -96,7 +88,7 @@ void tst_replace::replaceWindowIsBuiltOnceWithLabelsFieldsAndButtons()
     // "Fermé" only hides the window: the replacement stays.
     s.editor()->setPlainText(QStringLiteral("le chat dort"));
     s.run(QStringLiteral("chat"), QStringLiteral("chien"));
-    QTest::mouseClick(buttonOf(s.replace, QStringLiteral("Fermé")), Qt::LeftButton);
+    QTest::mouseClick(buttonWithText(s.replace, QStringLiteral("Fermé")), Qt::LeftButton);
     QVERIFY(!s.replace->isVisible());
     QCOMPARE(s.editor()->toPlainText(), QStringLiteral("le chien dort"));
 }

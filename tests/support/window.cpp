@@ -46,6 +46,14 @@ QWidget *topLevel(const char *objectName)
     return nullptr;
 }
 
+QPushButton *buttonWithText(QWidget *window, const QString &text)
+{
+    for (QPushButton *b : window->findChildren<QPushButton *>())
+        if (b->text() == text)
+            return b;
+    return nullptr;
+}
+
 void markAllSaved(fp &window)
 {
     QTabWidget *t = tabs(window);

@@ -4,6 +4,7 @@
 #include "fp.h"
 
 #include <QStringList>
+#include <QPushButton>
 #include <QTabWidget>
 #include <QTextEdit>
 #include <memory>
@@ -21,6 +22,8 @@ QAction *action(fp &window, const char *objectName);
 // A top-level window of the program, found by object name (the find,
 // replace and settings windows and the pickers have no parent).
 QWidget *topLevel(const char *objectName);
+// The push button of this window that shows this text.
+QPushButton *buttonWithText(QWidget *window, const QString &text);
 // Marks every document as saved, so closing the window asks nothing.
 void markAllSaved(fp &window);
 // Types text into the editor as a user would, through its key events.
