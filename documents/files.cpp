@@ -60,8 +60,15 @@ fp::WriteOutcome fp::write_editor(QTextEdit *editor, const QString &path)
     if (isUndecodable(editor) && !confirm_replacement(editor))
         return WriteOutcome::Declined;
     const QByteArray bytes = textfile::documentText(*editor->document()).toUtf8();
-    if (!textfile::write(path, bytes)) {
-        QMessageBox::critical(this, tr("Erreur"), tr("Imposible d'enregistrer le fichier !!!"));
+    QString kept_backup;
+    if (!textfile::write(path, bytes, &kept_backup)) {
+        QMessageBox box(QMessageBox::Critical, tr("Erreur"),
+                        tr("Imposible d'enregistrer le fichier !!!"), QMessageBox::Ok, this);
+        // The user must know where the old content is if the file lost it.
+        if (!kept_backup.isEmpty())
+            box.setInformativeText(tr("Une copie de l'ancien contenu est conservée dans : %1")
+                                       .arg(QDir::toNativeSeparators(kept_backup)));
+        box.exec();
         return WriteOutcome::Failed;
     }
     editor->document()->setModified(false);

@@ -7,6 +7,11 @@
 #include <QTextBlock>
 #include <QTextDocument>
 
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 namespace textfile {
 
 namespace {
@@ -54,6 +59,137 @@ QString toLineFeeds(QString text)
     return text;
 }
 
+// Retries short writes; a write that makes no progress is a failure.
+bool writeAt(int fd, const QByteArray &bytes)
+{
+    qint64 done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = ::pwrite(fd, bytes.constData() + done, size_t(bytes.size() - done), done);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        done += n;
+    }
+    return true;
+}
+
+bool readWhole(int fd, QByteArray *bytes)
+{
+    struct stat st {
+    };
+    if (::fstat(fd, &st) != 0)
+        return false;
+    bytes->resize(qsizetype(st.st_size));
+    qint64 done = 0;
+    while (done < bytes->size()) {
+        const ssize_t n = ::pread(fd, bytes->data() + done, size_t(bytes->size() - done), done);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        done += n;
+    }
+    return true;
+}
+
+bool holds(int fd, const QByteArray &expected)
+{
+    QByteArray now;
+    return readWhole(fd, &now) && now == expected;
+}
+
+// Truncate, write, sync: every step checked, then read back.
+bool overwrite(int fd, const QByteArray &bytes)
+{
+    return ::ftruncate(fd, 0) == 0 && writeAt(fd, bytes) && ::fsync(fd) == 0 && holds(fd, bytes);
+}
+
+// A copy of the old content next to the file, synced and read back before
+// the file itself is touched. Returns its path, or nothing on failure.
+QString makeBackup(const QString &path, const QByteArray &old)
+{
+    QByteArray name = QFile::encodeName(path) + ".XXXXXX~";
+    const int fd = ::mkostemps(name.data(), 1, O_CLOEXEC);
+    if (fd < 0)
+        return QString();
+    const bool ok = writeAt(fd, old) && ::fsync(fd) == 0 && holds(fd, old);
+    if (::close(fd) != 0 || !ok) {
+        ::unlink(name.constData());
+        return QString();
+    }
+    return QFile::decodeName(name);
+}
+
+// Writes into the file itself, so that every name, the owner, the group and
+// the mode stay as they were. The old content is restored if anything fails.
+bool writeInPlace(const QString &path, const QByteArray &bytes, const struct stat &old,
+                  QString *kept_backup)
+{
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDWR | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    struct stat now {
+    };
+    QByteArray before;
+    // Another program may have put a different file there since.
+    const bool same = ::fstat(fd, &now) == 0 && now.st_dev == old.st_dev &&
+                      now.st_ino == old.st_ino && readWhole(fd, &before);
+    const QString backup = same ? makeBackup(path, before) : QString();
+    if (backup.isEmpty()) {
+        ::close(fd);
+        return false;
+    }
+    bool written = overwrite(fd, bytes);
+    // The backup was read back equal to these bytes: restore from memory.
+    const bool intact = written || overwrite(fd, before);
+    written = ::close(fd) == 0 && written;
+    if (!intact || !QFile::remove(backup)) {
+        if (kept_backup)
+            *kept_backup = backup;
+        return false;
+    }
+    return written;
+}
+
+enum class Replace { Done, Failed, MetadataNotKept };
+
+// The temporary file takes the owner, group and every mode bit of the old
+// file before it replaces it (set-user-ID and the like included).
+bool takeMetadata(int fd, const struct stat &old)
+{
+    struct stat now {
+    };
+    if (fd < 0 || ::fstat(fd, &now) != 0)
+        return false;
+    if ((now.st_uid != old.st_uid || now.st_gid != old.st_gid) &&
+        ::fchown(fd, old.st_uid, old.st_gid) != 0)
+        return false;
+    // After the owner: changing it clears the set-user-ID and set-group-ID bits.
+    return ::fchmod(fd, old.st_mode & 07777) == 0;
+}
+
+Replace replaceByRename(const QString &path, const QByteArray &bytes, const struct stat *old)
+{
+    QSaveFile file(path);
+    file.setDirectWriteFallback(false);
+    if (!file.open(QIODevice::WriteOnly))
+        return Replace::Failed;
+    if (old && !takeMetadata(file.handle(), *old)) {
+        file.cancelWriting();
+        return Replace::MetadataNotKept;
+    }
+    // commit() alone may report success after a short write on a full disk.
+    if (file.write(bytes) != bytes.size() || !file.flush() ||
+        file.error() != QFileDevice::NoError) {
+        file.cancelWriting();
+        return Replace::Failed;
+    }
+    if (!file.commit() || QFileInfo(path).size() != bytes.size())
+        return Replace::Failed;
+    return Replace::Done;
+}
+
 } // namespace
 
 QString decode(const QByteArray &bytes, bool *undecodable)
@@ -98,25 +234,32 @@ QString documentText(const QTextDocument &document)
     return lines.join(QLatin1Char('\n'));
 }
 
-bool write(const QString &path, const QByteArray &bytes)
+bool write(const QString &path, const QByteArray &bytes, QString *kept_backup)
 {
-    const QFileInfo target(path);
+    if (kept_backup)
+        kept_backup->clear();
+    // Follows a symbolic link: its target is what gets written.
+    struct stat old {
+    };
+    if (::stat(QFile::encodeName(path).constData(), &old) != 0)
+        return errno == ENOENT && replaceByRename(path, bytes, nullptr) == Replace::Done;
     // A device or FIFO would be replaced by a regular file.
-    if (target.exists() && !target.isFile())
+    if (!S_ISREG(old.st_mode))
         return false;
-    QSaveFile file(path);
-    file.setDirectWriteFallback(false);
-    if (!file.open(QIODevice::WriteOnly))
+    // A rename would leave the other names of the file with the old text.
+    if (old.st_nlink > 1)
+        return writeInPlace(path, bytes, old, kept_backup);
+    switch (replaceByRename(path, bytes, &old)) {
+    case Replace::Done:
+        return true;
+    case Replace::Failed:
         return false;
-    // commit() alone may report success after a short write on a full disk.
-    if (file.write(bytes) != bytes.size() || !file.flush() ||
-        file.error() != QFileDevice::NoError) {
-        file.cancelWriting();
-        return false;
+    case Replace::MetadataNotKept:
+        // The saver may not give the file back to its owner: writing into
+        // the file itself keeps owner, group and mode untouched.
+        return writeInPlace(path, bytes, old, kept_backup);
     }
-    if (!file.commit())
-        return false;
-    return QFileInfo(path).size() == bytes.size();
+    return false;
 }
 
 } // namespace textfile

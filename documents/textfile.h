@@ -38,7 +38,11 @@ QString decode(const QByteArray &bytes, bool *undecodable);
 QString documentText(const QTextDocument &document);
 
 // Replaces the file only once every byte is known to be written; on any
-// failure the old file stays as it was.
-bool write(const QString &path, const QByteArray &bytes);
+// failure the old file stays as it was. A symbolic link stays a link (its
+// target is written); owner, group, mode bits and hard links are kept. A
+// file whose owner cannot be kept, or that has several names, is written in
+// place behind a verified backup copy; should that backup still hold the
+// only good copy after a failure, its path is put in kept_backup.
+bool write(const QString &path, const QByteArray &bytes, QString *kept_backup = nullptr);
 
 } // namespace textfile

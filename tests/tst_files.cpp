@@ -9,6 +9,7 @@
 #include <QDir>
 #include <QTemporaryDir>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 
 using namespace feuillon_test;
 
@@ -362,28 +363,39 @@ void tst_files::saveRefusesTargetThatIsNoLongerRegularFile_data()
     QTest::addColumn<QString>("kind");
     QTest::newRow("folder") << "folder";
     QTest::newRow("fifo") << "fifo";
+    QTest::newRow("device node") << "device";
+    QTest::newRow("its folder deleted") << "gone";
 }
 
 void tst_files::saveRefusesTargetThatIsNoLongerRegularFile()
 {
     QFETCH(QString, kind);
-    QTemporaryDir dir;
-    const QString path = makeFile(dir, "c.txt", "texte");
+    QTemporaryDir top;
+    QVERIFY(QDir(top.path()).mkdir("d"));
+    const QString path = top.filePath("d/c.txt");
+    QVERIFY(writeFileBytes(path, "texte"));
     auto w = startWindow({"feuillon", path});
     type(currentEditor(*w), "+");
     // Another program puts something else in the file's place.
     QVERIFY(QFile::remove(path));
+    const QByteArray name = QFile::encodeName(path);
     if (kind == "folder")
         QVERIFY(QDir().mkpath(path));
-    else
-        QCOMPARE(mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+    if (kind == "fifo")
+        QCOMPARE(mkfifo(name.constData(), 0600), 0);
+    // The same device as /dev/full.
+    if (kind == "device" && mknod(name.constData(), S_IFCHR | 0666, makedev(1, 7)) != 0)
+        QSKIP("device nodes can be made only by root");
+    if (kind == "gone")
+        QVERIFY(QDir(top.filePath("d")).removeRecursively());
     DialogAnswerer answers;
     answers.button(QMessageBox::Ok);
     action(*w, "ac_enr")->trigger();
     QCOMPARE(answers.pending(), 0);
     QCOMPARE(answers.seen().first().title, errorTitle);
     QVERIFY(!QFileInfo(path).isFile());
-    QVERIFY(QFileInfo(path).exists());
+    QCOMPARE(QFileInfo(path).exists(), kind != "gone");
+    QCOMPARE(currentEditor(*w)->toPlainText(), QStringLiteral("+texte"));
     QVERIFY(currentEditor(*w)->document()->isModified());
     QCOMPARE(answers.unexpected(), 0);
     markAllSaved(*w);

@@ -2,6 +2,7 @@
 #include "testmain.h"
 
 #include "documents/textfile.h"
+#include "faults.h"
 
 #include <QProcess>
 #include <QStringEncoder>
@@ -9,6 +10,8 @@
 #include <csignal>
 #include <sys/resource.h>
 #include <sys/stat.h>
+
+using feuillon_test::FileSizeLimit;
 
 class tst_textfile : public QObject
 {
@@ -187,31 +190,6 @@ void tst_textfile::writeRefusesTargetsThatAreNotRegularFiles()
         QVERIFY(S_ISCHR(st.st_mode));
     }
 }
-
-// Lowers the file-size limit for this process while alive; the signal it
-// would raise is ignored so that write() fails instead.
-class FileSizeLimit
-{
-public:
-    explicit FileSizeLimit(rlim_t bytes)
-    {
-        old_handler = std::signal(SIGXFSZ, SIG_IGN);
-        ok = getrlimit(RLIMIT_FSIZE, &old) == 0;
-        rlimit lowered = old;
-        lowered.rlim_cur = bytes;
-        ok = ok && setrlimit(RLIMIT_FSIZE, &lowered) == 0;
-    }
-    ~FileSizeLimit()
-    {
-        setrlimit(RLIMIT_FSIZE, &old);
-        std::signal(SIGXFSZ, old_handler);
-    }
-    bool ok = false;
-
-private:
-    rlimit old{};
-    void (*old_handler)(int) = nullptr;
-};
 
 void tst_textfile::writeBeyondFileSizeLimitKeepsOldFile()
 {

@@ -125,6 +125,10 @@ if [ "${2:-}" = --inside ]; then
   xdotool key Return
   for _ in $(seq 100); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
   kill -0 "$pid" 2>/dev/null && fail "the program is still running after the end-of-run question"
+  # A sanitizer report at the end of the run shows only in the exit status.
+  wait "$pid"
+  status=$?
+  [ "$status" -eq 0 ] || fail "the program ended with status $status"
   [ "$(cat "$newdoc" 2>/dev/null)" = 'le chat dort sur le chat' ] || fail "end-of-run save holds '$(cat "$newdoc" 2>/dev/null)'"
   [ "$(cat "$doc")" = 'salut bonjour' ] || fail "the first file changed to '$(cat "$doc")'"
   echo "ok: Ctrl+Q asked, and the answer saved the new document"
