@@ -25,5 +25,5 @@ fi
 if [ ! -f "$build_dir/build.ninja" ]; then
   cmake -S . -B "$build_dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DFEUILLON_BUILD_BENCH=ON >/dev/null
 fi
-cmake --build "$build_dir" -- -j"$(nproc)" | grep -v '^\[' || true
+cmake --build "$build_dir" -- -j"$(nproc)" | { grep -v '^\[' || true; }
 test -x "$build_dir/feuillon"

@@ -15,7 +15,7 @@ cd "$here"
 if [ ! -f build-asan/build.ninja ]; then
   cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DFEUILLON_SANITIZE=ON >/dev/null
 fi
-cmake --build build-asan -- -j"$(nproc)" | grep -v '^\[' || true
+cmake --build build-asan -- -j"$(nproc)" | { grep -v '^\[' || true; }
 cd build-asan
 # The desktop checks validate installed files and run no program code.
 ctest --output-on-failure --timeout 600 -LE desktop "$@"
