@@ -4,9 +4,11 @@
 #include "ui_fp.h"
 
 #include <QCoreApplication>
+#include <QFile>
 #include <QMessageBox>
 #include <QProcess>
 #include <QSettings>
+#include <QTemporaryFile>
 #include <QTextEdit>
 
 namespace {
@@ -28,17 +30,37 @@ QColor colour_from_name(const QString &name)
     return colour;
 }
 
-void write_if_not_empty(QSettings &store, const char *key, const QString &text)
+// The written keys as a second reader finds them in this file.
+bool holds(const QString &file, const QSettings &store, const QStringList &keys)
 {
-    if (!text.isEmpty())
-        store.setValue(QLatin1String(key), text);
+    QSettings copy(file, QSettings::IniFormat);
+    if (copy.status() != QSettings::NoError)
+        return false;
+    // Compared as bytes: the file holds a lone surrogate of a damaged value as
+    // "?", the same as the encoder makes of it.
+    for (const QString &key : keys)
+        if (copy.value(key).toString().toUtf8() != store.value(key).toString().toUtf8())
+            return false;
+    return true;
 }
 
 // A format error is left over from reading a damaged file, which the load
-// reports; the write itself then rewrites the file cleanly.
-bool reached(QSettings &store)
+// reports; the write itself then rewrites the file cleanly. On a nearly full
+// disk the store may report success over a truncated file, so a copy of the
+// file is read back; the settings object itself would answer from its cache.
+bool reached(QSettings &store, const QStringList &keys)
 {
-    return store.status() != QSettings::AccessError;
+    if (store.status() == QSettings::AccessError)
+        return false;
+    QFile written(store.fileName());
+    QTemporaryFile copy;
+    if (!written.open(QIODevice::ReadOnly) || !copy.open())
+        return false;
+    const QByteArray bytes = written.readAll();
+    if (written.error() != QFileDevice::NoError || copy.write(bytes) != bytes.size() ||
+        !copy.flush())
+        return false;
+    return holds(copy.fileName(), store, keys);
 }
 
 } // namespace
@@ -108,26 +130,35 @@ void fp::report_unreadable_store(int status)
 void fp::save_appearance()
 {
     QSettings store(organisation, application);
+    QStringList written;
+    const auto put = [&](const char *key, const QString &text) {
+        store.setValue(QLatin1String(key), text);
+        written << QLatin1String(key);
+    };
+    const auto put_if_not_empty = [&](const char *key, const QString &text) {
+        if (!text.isEmpty())
+            put(key, text);
+    };
     if (picked1)
-        store.setValue(QStringLiteral("sa_bt1"), pick_color1.name());
+        put("sa_bt1", pick_color1.name());
     if (picked2)
-        store.setValue(QStringLiteral("sa_bt2"), pick_color2.name());
+        put("sa_bt2", pick_color2.name());
     if (picked4)
-        store.setValue(QStringLiteral("sa_bt4"), pick_color4.name());
+        put("sa_bt4", pick_color4.name());
     if (picked5)
-        store.setValue(QStringLiteral("sa_bt5"), pick_color5.name());
-    write_if_not_empty(store, "bt1", pick_name1);
-    write_if_not_empty(store, "bt2", pick_name2);
-    write_if_not_empty(store, "bt4", pick_name4);
-    write_if_not_empty(store, "bt5", pick_name5);
-    write_if_not_empty(store, "text2", edit_text);
-    write_if_not_empty(store, "text2b", app_text);
-    write_if_not_empty(store, "tstyle", edit_style);
-    store.setValue(QStringLiteral("tfont"), edit_font.toString());
-    write_if_not_empty(store, "astyle", app_style);
-    store.setValue(QStringLiteral("afont"), app_font.toString());
+        put("sa_bt5", pick_color5.name());
+    put_if_not_empty("bt1", pick_name1);
+    put_if_not_empty("bt2", pick_name2);
+    put_if_not_empty("bt4", pick_name4);
+    put_if_not_empty("bt5", pick_name5);
+    put_if_not_empty("text2", edit_text);
+    put_if_not_empty("text2b", app_text);
+    put_if_not_empty("tstyle", edit_style);
+    put("tfont", edit_font.toString());
+    put_if_not_empty("astyle", app_style);
+    put("afont", app_font.toString());
     store.sync();
-    if (!reached(store))
+    if (!reached(store, written))
         QMessageBox::critical(this, tr("Erreur"),
                               tr("Les réglages d'apparence n'ont pas pu être enregistrés. "
                                  "Ils seront perdus à la fermeture de Feuillon."));
@@ -136,11 +167,12 @@ void fp::save_appearance()
 void fp::reset_opt()
 {
     QSettings store(organisation, application);
-    for (const char *key : {"bt1", "bt2", "bt4", "bt5", "tstyle", "tfont", "astyle", "afont"})
-        store.setValue(QLatin1String(key), QString());
+    const QStringList keys = {"bt1", "bt2", "bt4", "bt5", "tstyle", "tfont", "astyle", "afont"};
+    for (const QString &key : keys)
+        store.setValue(key, QString());
     // The new instance reads the store at once: the writes must be there first.
     store.sync();
-    if (!reached(store)) {
+    if (!reached(store, keys)) {
         QMessageBox::critical(this, tr("Erreur"),
                               tr("Les options par défaut n'ont pas pu être enregistrées. "
                                  "Feuillon n'a pas été redémarré."));
