@@ -5,6 +5,7 @@
 
 #include <QCoreApplication>
 #include <QFile>
+#include <QFileInfo>
 #include <QMessageBox>
 #include <QProcess>
 #include <QSettings>
@@ -61,6 +62,49 @@ bool reached(QSettings &store, const QStringList &keys)
         !copy.flush())
         return false;
     return holds(copy.fileName(), store, keys);
+}
+
+// The store file as it was before a write, to be put back when the write
+// does not hold: on a nearly full disk the toolkit leaves it truncated.
+struct StoreFile {
+    QString path;
+    bool was_file = false;
+    QByteArray bytes;
+};
+
+StoreFile snapshot(const QSettings &store)
+{
+    StoreFile before{store.fileName(), false, {}};
+    QFile file(before.path);
+    if (QFileInfo(before.path).isFile() && file.open(QIODevice::ReadOnly)) {
+        before.bytes = file.readAll();
+        before.was_file = file.error() == QFileDevice::NoError;
+    }
+    return before;
+}
+
+// Written in place: the truncated file's room is free again, while a new
+// temporary file would need room of its own.
+void put_back(const StoreFile &before)
+{
+    if (!QFileInfo(before.path).isFile())
+        return;
+    if (!before.was_file) {
+        QFile::remove(before.path);
+        return;
+    }
+    QFile file(before.path);
+    if (file.open(QIODevice::WriteOnly))
+        file.write(before.bytes);
+}
+
+bool sync_or_put_back(QSettings &store, const QStringList &keys, const StoreFile &before)
+{
+    store.sync();
+    if (reached(store, keys))
+        return true;
+    put_back(before);
+    return false;
 }
 
 } // namespace
@@ -130,6 +174,7 @@ void fp::report_unreadable_store(int status)
 void fp::save_appearance()
 {
     QSettings store(organisation, application);
+    const StoreFile before = snapshot(store);
     QStringList written;
     const auto put = [&](const char *key, const QString &text) {
         store.setValue(QLatin1String(key), text);
@@ -157,8 +202,7 @@ void fp::save_appearance()
     put("tfont", edit_font.toString());
     put_if_not_empty("astyle", app_style);
     put("afont", app_font.toString());
-    store.sync();
-    if (!reached(store, written))
+    if (!sync_or_put_back(store, written, before))
         QMessageBox::critical(this, tr("Erreur"),
                               tr("Les réglages d'apparence n'ont pas pu être enregistrés. "
                                  "Ils seront perdus à la fermeture de Feuillon."));
@@ -167,12 +211,12 @@ void fp::save_appearance()
 void fp::reset_opt()
 {
     QSettings store(organisation, application);
+    const StoreFile before = snapshot(store);
     const QStringList keys = {"bt1", "bt2", "bt4", "bt5", "tstyle", "tfont", "astyle", "afont"};
     for (const QString &key : keys)
         store.setValue(key, QString());
     // The new instance reads the store at once: the writes must be there first.
-    store.sync();
-    if (!reached(store, keys)) {
+    if (!sync_or_put_back(store, keys, before)) {
         QMessageBox::critical(this, tr("Erreur"),
                               tr("Les options par défaut n'ont pas pu être enregistrées. "
                                  "Feuillon n'a pas été redémarré."));
