@@ -54,13 +54,16 @@ bool reached(QSettings &store, const QStringList &keys)
     if (store.status() == QSettings::AccessError)
         return false;
     QFile written(store.fileName());
-    QTemporaryFile copy;
-    if (!written.open(QIODevice::ReadOnly) || !copy.open())
+    if (!written.open(QIODevice::ReadOnly))
         return false;
     const QByteArray bytes = written.readAll();
-    if (written.error() != QFileDevice::NoError || copy.write(bytes) != bytes.size() ||
-        !copy.flush())
+    if (written.error() != QFileDevice::NoError)
         return false;
+    // Without room for the copy the write cannot be checked; putting the old
+    // file back then could undo a good write, so the store's word stands.
+    QTemporaryFile copy;
+    if (!copy.open() || copy.write(bytes) != bytes.size() || !copy.flush())
+        return true;
     return holds(copy.fileName(), store, keys);
 }
 
