@@ -17,9 +17,15 @@ namespace {
 const QString organisation = QStringLiteral("vrel");
 const QString application = QStringLiteral("Feuillon");
 
-QString stored_text(const QSettings &store, const char *key)
+// The program writes only texts. Anything else (bytes, a list, a rectangle)
+// comes from a damaged file: it reads as empty and counts as damage.
+QString stored_text(const QSettings &store, const char *key, bool *damaged)
 {
-    return store.value(QLatin1String(key), QVariant()).toString();
+    const QVariant value = store.value(QLatin1String(key), QVariant());
+    if (!value.isValid() || value.typeId() == QMetaType::QString)
+        return value.toString();
+    *damaged = true;
+    return QString();
 }
 
 // A name the colour parser does not know gives an invalid colour, quietly.
@@ -115,19 +121,22 @@ bool sync_or_put_back(QSettings &store, const QStringList &keys, const StoreFile
 void fp::load_appearance()
 {
     QSettings store(organisation, application);
-    const QString tfont = stored_text(store, "tfont");
-    const QString afont = stored_text(store, "afont");
-    const QString tstyle = stored_text(store, "tstyle");
-    const QString astyle = stored_text(store, "astyle");
-    const QString text2 = stored_text(store, "text2");
-    const QString text2b = stored_text(store, "text2b");
-    const QString sa_bt[] = {stored_text(store, "sa_bt1"), stored_text(store, "sa_bt2"),
-                             stored_text(store, "sa_bt4"), stored_text(store, "sa_bt5")};
-    load_name1 = stored_text(store, "bt1");
-    load_name2 = stored_text(store, "bt2");
-    load_name4 = stored_text(store, "bt4");
-    load_name5 = stored_text(store, "bt5");
-    report_unreadable_store(store.status());
+    bool damaged = false;
+    const auto stored = [&](const char *key) { return stored_text(store, key, &damaged); };
+    const QString tfont = stored("tfont");
+    const QString afont = stored("afont");
+    const QString tstyle = stored("tstyle");
+    const QString astyle = stored("astyle");
+    const QString text2 = stored("text2");
+    const QString text2b = stored("text2b");
+    const QString sa_bt[] = {stored("sa_bt1"), stored("sa_bt2"), stored("sa_bt4"),
+                             stored("sa_bt5")};
+    load_name1 = stored("bt1");
+    load_name2 = stored("bt2");
+    load_name4 = stored("bt4");
+    load_name5 = stored("bt5");
+    const bool readable = store.status() == QSettings::NoError;
+    report_unreadable_store(readable && damaged ? QSettings::FormatError : store.status());
 
     load_color1 = colour_from_name(sa_bt[0]);
     load_color2 = colour_from_name(sa_bt[1]);
