@@ -109,52 +109,64 @@ void tst_corruptsettings::garbageInEveryKeyLeavesTheProgramUsable_data()
 {
     QTest::addColumn<QVariant>("value");
     QTest::addColumn<bool>("unsavable"); // the file cannot hold it as it is
-    QTest::newRow("10 MB text") << QVariant(QString(10 * 1024 * 1024, QLatin1Char('x'))) << false;
-    QTest::newRow("binary bytes") << QVariant(randomBytes(4096)) << false;
+    QTest::addColumn<bool>("notText");   // read as empty, and told
+    QTest::newRow("10 MB text") << QVariant(QString(10 * 1024 * 1024, QLatin1Char('x'))) << false
+                                << false;
+    QTest::newRow("binary bytes") << QVariant(randomBytes(4096)) << false << true;
     QTest::newRow("text with NUL and invalid UTF-16")
         << QVariant(QString::fromUtf16(u"a\u0000b\xD800"
                                        u"c\uFFFF",
                                        7))
-        << true;
-    QTest::newRow("a list") << QVariant(QStringList{"#ff0000", "x"}) << false;
-    QTest::newRow("a number") << QVariant(-1) << false;
-    QTest::newRow("a rectangle") << QVariant(QRect(1, 2, 3, 4)) << false;
-    QTest::newRow("colour name of five digits") << QVariant(QStringLiteral("#12345")) << false;
-    QTest::newRow("colour word in French") << QVariant(QStringLiteral("rouge")) << false;
+        << true << false;
+    QTest::newRow("a list") << QVariant(QStringList{"#ff0000", "x"}) << false << true;
+    QTest::newRow("a rectangle") << QVariant(QRect(1, 2, 3, 4)) << false << true;
+    QTest::newRow("colour name of five digits")
+        << QVariant(QStringLiteral("#12345")) << false << false;
+    QTest::newRow("colour word in French") << QVariant(QStringLiteral("rouge")) << false << false;
     QTest::newRow("huge font size")
-        << QVariant(QStringLiteral("DejaVu Sans,100000,-1,5,400,0,0,0,0,0")) << false;
+        << QVariant(QStringLiteral("DejaVu Sans,100000,-1,5,400,0,0,0,0,0")) << false << false;
     QTest::newRow("huge font pixel size")
-        << QVariant(QStringLiteral("DejaVu Sans,-1,1000000,5,400,0,0,0,0,0")) << false;
+        << QVariant(QStringLiteral("DejaVu Sans,-1,1000000,5,400,0,0,0,0,0")) << false << false;
     QTest::newRow("negative font size")
-        << QVariant(QStringLiteral("DejaVu Sans,-7,-1,5,400,0,0,0,0,0")) << false;
+        << QVariant(QStringLiteral("DejaVu Sans,-7,-1,5,400,0,0,0,0,0")) << false << false;
     QTest::newRow("font weight out of range")
-        << QVariant(QStringLiteral("DejaVu Sans,12,-1,5,99999,0,0,0,0,0")) << false;
+        << QVariant(QStringLiteral("DejaVu Sans,12,-1,5,99999,0,0,0,0,0")) << false << false;
     QTest::newRow("style sheet of another widget")
-        << QVariant(QStringLiteral("QLabel{color:red}")) << false;
+        << QVariant(QStringLiteral("QLabel{color:red}")) << false << false;
 }
 
 void tst_corruptsettings::garbageInEveryKeyLeavesTheProgramUsable()
 {
     QFETCH(QVariant, value);
     QFETCH(bool, unsavable);
+    QFETCH(bool, notText);
     {
         QSettings store(QStringLiteral("vrel"), QStringLiteral("Feuillon"));
         for (const char *key : allKeys)
             store.setValue(QLatin1String(key), value);
     }
     DialogAnswerer answers;
+    if (notText)
+        answers.button(QMessageBox::Ok);
     if (unsavable)
         answers.button(QMessageBox::Ok);
     auto w = startWindow();
     useTheProgram(*w);
     QCOMPARE(answers.pending(), 0);
     QCOMPARE(answers.unexpected(), 0);
+    QCOMPARE(answers.seen().size(), int(notText) + int(unsavable));
+    if (notText)
+        QVERIFY(answers.seen().first().text.contains(QStringLiteral("pas pu être lus")));
     if (unsavable)
-        QVERIFY(answers.seen().first().text.contains(QStringLiteral("pas pu être enregistrés")));
+        QVERIFY(answers.seen().last().text.contains(QStringLiteral("pas pu être enregistrés")));
     w.reset();
-    reliability(QStringLiteral("settings: garbage in all 14 keys (%1)")
-                    .arg(QString::fromLatin1(QTest::currentDataTag())),
-                14, QStringLiteral("started, usable, colour picked"));
+    reliability(
+        QStringLiteral("settings: garbage in all 14 keys (%1)")
+            .arg(QString::fromLatin1(QTest::currentDataTag())),
+        14,
+        QStringLiteral("started, usable, colour picked%1%2")
+            .arg(notText ? QStringLiteral("; not text: read as empty, told") : QString())
+            .arg(unsavable ? QStringLiteral("; cannot be stored as it is: told") : QString()));
 }
 
 void tst_corruptsettings::damagedStoreFileIsToldAndReplacedOnSave_data()
