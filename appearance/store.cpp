@@ -4,9 +4,12 @@
 #include "ui_fp.h"
 
 #include <QCoreApplication>
+#include <QFile>
+#include <QFileInfo>
 #include <QMessageBox>
 #include <QProcess>
 #include <QSettings>
+#include <QTemporaryFile>
 #include <QTextEdit>
 
 namespace {
@@ -14,9 +17,15 @@ namespace {
 const QString organisation = QStringLiteral("vrel");
 const QString application = QStringLiteral("Feuillon");
 
-QString stored_text(const QSettings &store, const char *key)
+// The program writes only texts. Anything else (bytes, a list, a rectangle)
+// comes from a damaged file: it reads as empty and counts as damage.
+QString stored_text(const QSettings &store, const char *key, bool *damaged)
 {
-    return store.value(QLatin1String(key), QVariant()).toString();
+    const QVariant value = store.value(QLatin1String(key), QVariant());
+    if (!value.isValid() || value.typeId() == QMetaType::QString)
+        return value.toString();
+    *damaged = true;
+    return QString();
 }
 
 // A name the colour parser does not know gives an invalid colour, quietly.
@@ -28,17 +37,83 @@ QColor colour_from_name(const QString &name)
     return colour;
 }
 
-void write_if_not_empty(QSettings &store, const char *key, const QString &text)
+// The written keys as a second reader finds them in this file.
+bool holds(const QString &file, const QSettings &store, const QStringList &keys)
 {
-    if (!text.isEmpty())
-        store.setValue(QLatin1String(key), text);
+    QSettings copy(file, QSettings::IniFormat);
+    if (copy.status() != QSettings::NoError)
+        return false;
+    // Compared as bytes: the file holds a lone surrogate of a damaged value as
+    // "?", the same as the encoder makes of it.
+    for (const QString &key : keys)
+        if (copy.value(key).toString().toUtf8() != store.value(key).toString().toUtf8())
+            return false;
+    return true;
 }
 
 // A format error is left over from reading a damaged file, which the load
-// reports; the write itself then rewrites the file cleanly.
-bool reached(QSettings &store)
+// reports; the write itself then rewrites the file cleanly. On a nearly full
+// disk the store may report success over a truncated file, so a copy of the
+// file is read back; the settings object itself would answer from its cache.
+bool reached(QSettings &store, const QStringList &keys)
 {
-    return store.status() != QSettings::AccessError;
+    if (store.status() == QSettings::AccessError)
+        return false;
+    QFile written(store.fileName());
+    if (!written.open(QIODevice::ReadOnly))
+        return false;
+    const QByteArray bytes = written.readAll();
+    if (written.error() != QFileDevice::NoError)
+        return false;
+    // Without room for the copy the write cannot be checked; putting the old
+    // file back then could undo a good write, so the store's word stands.
+    QTemporaryFile copy;
+    if (!copy.open() || copy.write(bytes) != bytes.size() || !copy.flush())
+        return true;
+    return holds(copy.fileName(), store, keys);
+}
+
+// The store file as it was before a write, to be put back when the write
+// does not hold: on a nearly full disk the toolkit leaves it truncated.
+struct StoreFile {
+    QString path;
+    bool was_file = false;
+    QByteArray bytes;
+};
+
+StoreFile snapshot(const QSettings &store)
+{
+    StoreFile before{store.fileName(), false, {}};
+    QFile file(before.path);
+    if (QFileInfo(before.path).isFile() && file.open(QIODevice::ReadOnly)) {
+        before.bytes = file.readAll();
+        before.was_file = file.error() == QFileDevice::NoError;
+    }
+    return before;
+}
+
+// Written in place: the truncated file's room is free again, while a new
+// temporary file would need room of its own.
+void put_back(const StoreFile &before)
+{
+    if (!QFileInfo(before.path).isFile())
+        return;
+    if (!before.was_file) {
+        QFile::remove(before.path);
+        return;
+    }
+    QFile file(before.path);
+    if (file.open(QIODevice::WriteOnly))
+        file.write(before.bytes);
+}
+
+bool sync_or_put_back(QSettings &store, const QStringList &keys, const StoreFile &before)
+{
+    store.sync();
+    if (reached(store, keys))
+        return true;
+    put_back(before);
+    return false;
 }
 
 } // namespace
@@ -46,19 +121,22 @@ bool reached(QSettings &store)
 void fp::load_appearance()
 {
     QSettings store(organisation, application);
-    const QString tfont = stored_text(store, "tfont");
-    const QString afont = stored_text(store, "afont");
-    const QString tstyle = stored_text(store, "tstyle");
-    const QString astyle = stored_text(store, "astyle");
-    const QString text2 = stored_text(store, "text2");
-    const QString text2b = stored_text(store, "text2b");
-    const QString sa_bt[] = {stored_text(store, "sa_bt1"), stored_text(store, "sa_bt2"),
-                             stored_text(store, "sa_bt4"), stored_text(store, "sa_bt5")};
-    load_name1 = stored_text(store, "bt1");
-    load_name2 = stored_text(store, "bt2");
-    load_name4 = stored_text(store, "bt4");
-    load_name5 = stored_text(store, "bt5");
-    report_unreadable_store(store.status());
+    bool damaged = false;
+    const auto stored = [&](const char *key) { return stored_text(store, key, &damaged); };
+    const QString tfont = stored("tfont");
+    const QString afont = stored("afont");
+    const QString tstyle = stored("tstyle");
+    const QString astyle = stored("astyle");
+    const QString text2 = stored("text2");
+    const QString text2b = stored("text2b");
+    const QString sa_bt[] = {stored("sa_bt1"), stored("sa_bt2"), stored("sa_bt4"),
+                             stored("sa_bt5")};
+    load_name1 = stored("bt1");
+    load_name2 = stored("bt2");
+    load_name4 = stored("bt4");
+    load_name5 = stored("bt5");
+    const bool readable = store.status() == QSettings::NoError;
+    report_unreadable_store(readable && damaged ? QSettings::FormatError : store.status());
 
     load_color1 = colour_from_name(sa_bt[0]);
     load_color2 = colour_from_name(sa_bt[1]);
@@ -108,26 +186,35 @@ void fp::report_unreadable_store(int status)
 void fp::save_appearance()
 {
     QSettings store(organisation, application);
+    const StoreFile before = snapshot(store);
+    QStringList written;
+    const auto put = [&](const char *key, const QString &text) {
+        store.setValue(QLatin1String(key), text);
+        written << QLatin1String(key);
+    };
+    const auto put_if_not_empty = [&](const char *key, const QString &text) {
+        if (!text.isEmpty())
+            put(key, text);
+    };
     if (picked1)
-        store.setValue(QStringLiteral("sa_bt1"), pick_color1.name());
+        put("sa_bt1", pick_color1.name());
     if (picked2)
-        store.setValue(QStringLiteral("sa_bt2"), pick_color2.name());
+        put("sa_bt2", pick_color2.name());
     if (picked4)
-        store.setValue(QStringLiteral("sa_bt4"), pick_color4.name());
+        put("sa_bt4", pick_color4.name());
     if (picked5)
-        store.setValue(QStringLiteral("sa_bt5"), pick_color5.name());
-    write_if_not_empty(store, "bt1", pick_name1);
-    write_if_not_empty(store, "bt2", pick_name2);
-    write_if_not_empty(store, "bt4", pick_name4);
-    write_if_not_empty(store, "bt5", pick_name5);
-    write_if_not_empty(store, "text2", edit_text);
-    write_if_not_empty(store, "text2b", app_text);
-    write_if_not_empty(store, "tstyle", edit_style);
-    store.setValue(QStringLiteral("tfont"), edit_font.toString());
-    write_if_not_empty(store, "astyle", app_style);
-    store.setValue(QStringLiteral("afont"), app_font.toString());
-    store.sync();
-    if (!reached(store))
+        put("sa_bt5", pick_color5.name());
+    put_if_not_empty("bt1", pick_name1);
+    put_if_not_empty("bt2", pick_name2);
+    put_if_not_empty("bt4", pick_name4);
+    put_if_not_empty("bt5", pick_name5);
+    put_if_not_empty("text2", edit_text);
+    put_if_not_empty("text2b", app_text);
+    put_if_not_empty("tstyle", edit_style);
+    put("tfont", edit_font.toString());
+    put_if_not_empty("astyle", app_style);
+    put("afont", app_font.toString());
+    if (!sync_or_put_back(store, written, before))
         QMessageBox::critical(this, tr("Erreur"),
                               tr("Les réglages d'apparence n'ont pas pu être enregistrés. "
                                  "Ils seront perdus à la fermeture de Feuillon."));
@@ -136,11 +223,12 @@ void fp::save_appearance()
 void fp::reset_opt()
 {
     QSettings store(organisation, application);
-    for (const char *key : {"bt1", "bt2", "bt4", "bt5", "tstyle", "tfont", "astyle", "afont"})
-        store.setValue(QLatin1String(key), QString());
+    const StoreFile before = snapshot(store);
+    const QStringList keys = {"bt1", "bt2", "bt4", "bt5", "tstyle", "tfont", "astyle", "afont"};
+    for (const QString &key : keys)
+        store.setValue(key, QString());
     // The new instance reads the store at once: the writes must be there first.
-    store.sync();
-    if (!reached(store)) {
+    if (!sync_or_put_back(store, keys, before)) {
         QMessageBox::critical(this, tr("Erreur"),
                               tr("Les options par défaut n'ont pas pu être enregistrées. "
                                  "Feuillon n'a pas été redémarré."));

@@ -52,6 +52,24 @@ int unitSize(QStringConverter::Encoding encoding)
     }
 }
 
+// The UTF-16 and UTF-32 decoders let unpaired surrogates through. The editor
+// would hold them as they are while a save writes "?" for each: they become
+// the replacement character at once, as every other undecodable unit does.
+bool replaceLoneSurrogates(QString &text)
+{
+    bool replaced = false;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text.at(i);
+        if (c.isHighSurrogate() && i + 1 < text.size() && text.at(i + 1).isLowSurrogate()) {
+            ++i;
+        } else if (c.isSurrogate()) {
+            text[i] = QChar::ReplacementCharacter;
+            replaced = true;
+        }
+    }
+    return replaced;
+}
+
 QString toLineFeeds(QString text)
 {
     text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
@@ -197,10 +215,10 @@ QString decode(const QByteArray &bytes, bool *undecodable)
     // Stateless: a sequence cut off at the end counts as an error too.
     const QStringConverter::Encoding encoding = encodingOf(bytes);
     QStringDecoder decoder(encoding, QStringConverter::Flag::Stateless);
-    const QString text = decoder.decode(bytes);
+    QString text = decoder.decode(bytes);
+    const bool lone = replaceLoneSurrogates(text);
     if (undecodable)
-        *undecodable =
-            decoder.hasError() || bytes.size() % unitSize(encoding) != 0 || !text.isValidUtf16();
+        *undecodable = decoder.hasError() || bytes.size() % unitSize(encoding) != 0 || lone;
     return toLineFeeds(text);
 }
 

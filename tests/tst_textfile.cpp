@@ -24,6 +24,8 @@ private slots:
     void byteOrderMarkSelectsEncoding();
     void invalidUtf8IsReported_data();
     void invalidUtf8IsReported();
+    void unpairedSurrogatesShowAsReplacementCharacter_data();
+    void unpairedSurrogatesShowAsReplacementCharacter();
     void documentTextKeepsEveryCharacter();
     void readTellsMissingFromUnreadable();
     void writeReplacesRegularFileWhole();
@@ -116,6 +118,45 @@ void tst_textfile::invalidUtf8IsReported()
     bool bad = false;
     textfile::decode(bytes, &bad);
     QVERIFY(bad);
+}
+
+void tst_textfile::unpairedSurrogatesShowAsReplacementCharacter_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QString>("shown");
+    QTest::addColumn<bool>("undecodable");
+    QTest::newRow("utf-16 lone high surrogate") << QByteArray("\xFF\xFE"
+                                                              "a\x00"
+                                                              "\x00\xD8"
+                                                              "b\x00",
+                                                              8)
+                                                << QStringLiteral("a\uFFFDb") << true;
+    QTest::newRow("utf-16 lone low surrogate at the end") << QByteArray("\xFE\xFF"
+                                                                        "\x00"
+                                                                        "a"
+                                                                        "\xDC\x00",
+                                                                        6)
+                                                          << QStringLiteral("a\uFFFD") << true;
+    QTest::newRow("utf-32 surrogate value") << QByteArray("\x00\x00\xFE\xFF"
+                                                          "\x00\x00\xD8\x00",
+                                                          8)
+                                            << QStringLiteral("\uFFFD") << true;
+    QTest::newRow("utf-16 pair kept") << QByteArray("\xFF\xFE"
+                                                    "\x3D\xD8\x00\xDE",
+                                                    6)
+                                      << QStringLiteral("\U0001F600") << false;
+}
+
+// The editor shows what a save will write: a save encodes an unpaired
+// surrogate as "?", so none may reach the document.
+void tst_textfile::unpairedSurrogatesShowAsReplacementCharacter()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(QString, shown);
+    QFETCH(bool, undecodable);
+    bool bad = !undecodable;
+    QCOMPARE(textfile::decode(bytes, &bad), shown);
+    QCOMPARE(bad, undecodable);
 }
 
 void tst_textfile::documentTextKeepsEveryCharacter()
