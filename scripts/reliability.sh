@@ -8,7 +8,7 @@ set -uo pipefail
 here="$(cd "$(dirname "$0")/.." && pwd)"
 build="$(cd "${1:-$here/build}" && pwd)" || exit 1
 out="$here/docs/reliability.md"
-pattern='fault|reliab|fuzz|load|corrupt'
+pattern='fault|reliab|fuzz|load|corrupt|savekeeps'
 
 mapfile -t tests < <(cd "$build" && ctest -N -R "$pattern" |
     sed -n 's/^ *Test *#[0-9]*: *\([^ ]*\).*/\1/p')
@@ -63,4 +63,24 @@ mkdir -p "$(dirname "$out")"
     printf '%s' "$rows"
 } >"$out"
 echo "wrote $out" >&2
+
+# The same table in the README, between its markers.
+python3 - "$out" "$here/README.md" <<'PY'
+import re, sys
+table = "\n".join(l for l in open(sys.argv[1], encoding="utf-8").read().splitlines()
+                  if l.startswith("|"))
+path = sys.argv[2]
+readme = open(path, encoding="utf-8").read()
+begin, end = "<!-- reliability:begin -->", "<!-- reliability:end -->"
+block = f"{begin}\n{table}\n{end}"
+if begin in readme:
+    readme = re.sub(re.escape(begin) + ".*?" + re.escape(end), lambda _: block, readme, flags=re.S)
+else:
+    readme += ("\n## Fiabilité\n\nEvery fault below is tried by the test suite "
+               "(`scripts/reliability.sh` runs those tests and rewrites this table and "
+               "`docs/reliability.md`). Crashes: a test binary ended by a signal, an abort "
+               "or a timeout; bytes lost: 0 when every byte-for-byte check held.\n\n"
+               f"{block}\n")
+open(path, "w", encoding="utf-8").write(readme)
+PY
 exit "$failed"

@@ -1,5 +1,6 @@
 // Saves that go wrong: a full disk, the program killed in the middle, a file
 // with several names that cannot be rewritten. Nothing may be lost.
+#include "reliability.h"
 #include "testmain.h"
 
 #include "dialogs.h"
@@ -125,6 +126,14 @@ void tst_faults::fullDiskKeepsOldFileOrWritesNewOneWhole()
                  QStringLiteral("Imposible d'enregistrer le fichier !!!"));
     }
     markAllSaved(*w);
+    reliability(QStringLiteral("full disk (%1): %2 KiB free, %3 KiB document")
+                    .arg(means)
+                    .arg(freeKiB)
+                    .arg(docKiB),
+                1,
+                fits ? QStringLiteral("new file complete")
+                     : QStringLiteral("\"Erreur\" shown, old file byte-identical, document "
+                                      "kept with its changes, no file left behind"));
 }
 
 void tst_faults::killedSaveLeavesOldOrNewFileWhole_data()
@@ -171,8 +180,13 @@ void tst_faults::killedSaveLeavesOldOrNewFileWhole()
         QCOMPARE(fileBytes(dir.filePath(left.first())), oldBytes);
         ++backupSeen;
     }
-    qInfo("kills that left the old file: %d, the new file: %d, the old one in its backup: %d",
-          oldSeen, newSeen, backupSeen);
+    reliability(QStringLiteral("save killed (SIGKILL) mid-way, %1").arg(QTest::currentDataTag()),
+                oldSeen + newSeen + backupSeen,
+                QStringLiteral("old file whole %1, new file whole %2, old text whole in the "
+                               "verified backup %3; no temporary file left")
+                    .arg(oldSeen)
+                    .arg(newSeen)
+                    .arg(backupSeen));
 }
 
 void tst_faults::failedInPlaceWriteRestoresSharedFile_data()
@@ -215,6 +229,9 @@ void tst_faults::failedInPlaceWriteRestoresSharedFile()
     QCOMPARE(::stat(QFile::encodeName(other), &b), 0);
     QCOMPARE(a.st_ino, b.st_ino);
     QCOMPARE(filesIn(folder), (QStringList{"autre.txt", "partage.txt"}));
+    reliability(
+        QStringLiteral("shared file that cannot be rewritten (%1)").arg(QTest::currentDataTag()), 1,
+        QStringLiteral("refused, old text in place, link still shared, no backup left"));
 }
 
 FEUILLON_TEST_MAIN(tst_faults)

@@ -1,5 +1,6 @@
 // A save changes the text of a file and nothing else about it: mode bits,
 // owner and group, its other names, a symbolic link leading to it.
+#include "reliability.h"
 #include "testmain.h"
 
 #include "documents/textfile.h"
@@ -72,6 +73,8 @@ void tst_savekeeps::modeBitsAreKept()
     QCOMPARE(fileBytes(path), newText);
     QCOMPARE(int(statOf(path).st_mode & 07777), mode);
     QCOMPARE(namesIn(dir), QStringList{"script.sh"});
+    reliability(QStringLiteral("save keeps mode bits: %1").arg(QTest::currentDataTag()), 1,
+                QStringLiteral("kept"));
 }
 
 void tst_savekeeps::ownerAndGroupAreKept_data()
@@ -113,6 +116,8 @@ void tst_savekeeps::ownerAndGroupAreKept()
     QCOMPARE(int(st.st_gid), ownerId);
     QCOMPARE(int(st.st_mode & 07777), 0666);
     QCOMPARE(namesIn(dir), QStringList{"commun.txt"});
+    reliability(QStringLiteral("save keeps the owner: %1").arg(QTest::currentDataTag()), 1,
+                QStringLiteral("owner, group and mode kept"));
 }
 
 void tst_savekeeps::hardLinkStaysShared()
@@ -128,6 +133,8 @@ void tst_savekeeps::hardLinkStaysShared()
     QCOMPARE(statOf(path).st_ino, inode);
     QCOMPARE(int(statOf(other).st_nlink), 2);
     QCOMPARE(namesIn(dir), (QStringList{"deux.txt", "un.txt"}));
+    reliability(QStringLiteral("save of a file with a hard link"), 1,
+                QStringLiteral("link stays shared, same inode"));
 }
 
 void tst_savekeeps::symbolicLinkStaysALink_data()
@@ -158,6 +165,8 @@ void tst_savekeeps::symbolicLinkStaysALink()
     QCOMPARE(fileBytes(target), newText);
     QCOMPARE(QDir(dir.filePath("vrai")).entryList(QDir::Files | QDir::Hidden),
              QStringList{"cible.txt"});
+    reliability(QStringLiteral("save through a symbolic link: %1").arg(QTest::currentDataTag()), 1,
+                QStringLiteral("stays a link, its target written"));
 }
 
 FEUILLON_TEST_MAIN(tst_savekeeps)
