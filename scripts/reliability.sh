@@ -8,7 +8,7 @@ set -uo pipefail
 here="$(cd "$(dirname "$0")/.." && pwd)"
 build="$(cd "${1:-$here/build}" && pwd)" || exit 1
 out="$here/docs/reliability.md"
-pattern='fault|reliab|fuzz|load|corrupt|savekeeps'
+pattern='fault|reliab|fuzz|load|corrupt|savekeeps|^tst_files$'
 
 mapfile -t tests < <(cd "$build" && ctest -N -R "$pattern" |
     sed -n 's/^ *Test *#[0-9]*: *\([^ ]*\).*/\1/p')

@@ -1,4 +1,5 @@
 // Opening and saving files through the real menus and dialogs.
+#include "reliability.h"
 #include "testmain.h"
 
 #include "dialogs.h"
@@ -356,6 +357,9 @@ void tst_files::failedSaveAsKeepsOldPathAndText()
         QVERIFY(!QFileInfo(target).isFile());
     QCOMPARE(answers.unexpected(), 0);
     markAllSaved(*w);
+    reliability(QStringLiteral("save as onto a bad target: %1").arg(QTest::currentDataTag()), 1,
+                QStringLiteral("\"Erreur\" shown, target left as it was, document and old path "
+                               "kept with its changes"));
 }
 
 void tst_files::saveRefusesTargetThatIsNoLongerRegularFile_data()
@@ -399,6 +403,9 @@ void tst_files::saveRefusesTargetThatIsNoLongerRegularFile()
     QVERIFY(currentEditor(*w)->document()->isModified());
     QCOMPARE(answers.unexpected(), 0);
     markAllSaved(*w);
+    reliability(QStringLiteral("save onto a path that became: %1").arg(QTest::currentDataTag()), 1,
+                QStringLiteral("\"Erreur\" shown, nothing replaced, document kept with its "
+                               "changes"));
 }
 
 void tst_files::invalidUtf8WarnsAndAsksBeforeReplacing()
