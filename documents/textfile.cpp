@@ -4,7 +4,6 @@
 #include <QFileInfo>
 #include <QSaveFile>
 #include <QStringDecoder>
-#include <QTextBlock>
 #include <QTextDocument>
 
 namespace textfile {
@@ -92,10 +91,11 @@ ReadResult read(const QString &path)
 
 QString documentText(const QTextDocument &document)
 {
-    QStringList lines;
-    for (QTextBlock block = document.begin(); block.isValid(); block = block.next())
-        lines << block.text();
-    return lines.join(QLatin1Char('\n'));
+    // One copy of the raw text instead of one string per line: a block break
+    // is U+2029 there, and typing or pasting never leaves one inside a block.
+    QString text = document.toRawText();
+    text.replace(QChar::ParagraphSeparator, QLatin1Char('\n'));
+    return text;
 }
 
 bool write(const QString &path, const QByteArray &bytes)
