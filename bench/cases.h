@@ -20,4 +20,8 @@ void findAndReplace(Report &report, const Options &options);
 void tabSwitching(Report &report, const Options &options);
 void saving(Report &report, const Options &options);
 
+// Helper modes of the bench program, run as child processes of the bench.
+int bareWindow(); // the bare main window alone, until killed
+int openChild(const QString &side, const QString &path, int runs);
+
 } // namespace bench
