@@ -48,6 +48,9 @@ int unitSize(QStringConverter::Encoding encoding)
 
 QString toLineFeeds(QString text)
 {
+    // Most files have none: one quick scan instead of two searches.
+    if (!text.contains(QLatin1Char('\r')))
+        return text;
     text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
     text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
     return text;
@@ -61,9 +64,12 @@ QString decode(const QByteArray &bytes, bool *undecodable)
     const QStringConverter::Encoding encoding = encodingOf(bytes);
     QStringDecoder decoder(encoding, QStringConverter::Flag::Stateless);
     const QString text = decoder.decode(bytes);
+    // The UTF-8 decoder reports encoded surrogates as errors; the others
+    // may let lone ones through, so only their text needs a second scan.
+    const int unit = unitSize(encoding);
     if (undecodable)
         *undecodable =
-            decoder.hasError() || bytes.size() % unitSize(encoding) != 0 || !text.isValidUtf16();
+            decoder.hasError() || bytes.size() % unit != 0 || (unit > 1 && !text.isValidUtf16());
     return toLineFeeds(text);
 }
 
