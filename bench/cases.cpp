@@ -93,6 +93,17 @@ void finishLayout(QTextEdit *editor)
     editor->document()->documentLayout()->pageCount();
 }
 
+// The document sizes of a case: tiny in a smoke run, one chosen size when
+// profiling, the case's own sizes otherwise.
+QList<qsizetype> sizesOf(const Options &o, const QList<qsizetype> &usual)
+{
+    if (o.quick)
+        return {16 << 10};
+    if (o.size > 0)
+        return {o.size};
+    return usual;
+}
+
 QString sizeName(qsizetype bytes)
 {
     return bytes >= 1 << 20 ? QStringLiteral("%1 MB").arg(bytes >> 20)
@@ -301,8 +312,7 @@ OpenSide runOpenChild(const QString &side, const QString &path, int runs)
 
 void openFiles(Report &report, const Options &o)
 {
-    const QList<qsizetype> sizes =
-        o.quick ? QList<qsizetype>{16 << 10} : QList<qsizetype>{1 << 20, 10 << 20, 50 << 20};
+    const QList<qsizetype> sizes = sizesOf(o, {1 << 20, 10 << 20, 50 << 20});
     for (qsizetype bytes : sizes) {
         const QString path = writeFile(o, QStringLiteral("open.txt"), frenchText(bytes));
         const int runs = bytes >= (50 << 20) ? 3 : o.runs;
@@ -326,13 +336,14 @@ void openFiles(Report &report, const Options &o)
 
 void keystrokes(Report &report, const Options &o)
 {
-    const QString text = frenchText(o.quick ? 16 << 10 : 10 << 20);
+    const QString text = frenchText(sizesOf(o, {10 << 20}).first());
     auto w = newWindow();
     QTextEdit *e = editorOf(w.get());
     e->setPlainText(text);
     finishLayout(e);
     QTextEdit bare;
-    bare.resize(1100, 560);
+    // The same width: the cost of a keystroke depends on the line layout.
+    bare.resize(e->size());
     bare.setPlainText(text);
     bare.show();
     QApplication::processEvents();
@@ -361,7 +372,7 @@ void keystrokes(Report &report, const Options &o)
 
 void statusRefresh(Report &report, const Options &o)
 {
-    for (qsizetype bytes : {qsizetype(0), qsizetype(o.quick ? 16 << 10 : 10 << 20)}) {
+    for (qsizetype bytes : {qsizetype(0), sizesOf(o, {10 << 20}).first()}) {
         auto w = newWindow();
         QTextEdit *e = editorOf(w.get());
         e->setPlainText(frenchText(bytes));
@@ -390,8 +401,7 @@ void statusRefresh(Report &report, const Options &o)
 
 void findAndReplace(Report &report, const Options &o)
 {
-    const QList<qsizetype> sizes =
-        o.quick ? QList<qsizetype>{16 << 10} : QList<qsizetype>{1 << 20, 10 << 20};
+    const QList<qsizetype> sizes = sizesOf(o, {1 << 20, 10 << 20});
     for (qsizetype bytes : sizes) {
         const QString text = frenchText(bytes);
         const int runs = bytes >= (10 << 20) ? 3 : o.runs;
@@ -404,6 +414,7 @@ void findAndReplace(Report &report, const Options &o)
         auto *replaceWindow = topLevel("replace_window");
         QList<QLineEdit *> replaceFields = replaceWindow->findChildren<QLineEdit *>();
         QTextEdit bare;
+        bare.resize(e->size());
         bare.show();
 
         const auto fresh = [&](QTextEdit *editor) {
@@ -549,7 +560,7 @@ void tabSwitching(Report &report, const Options &o)
 
 void saving(Report &report, const Options &o)
 {
-    const QString text = frenchText(o.quick ? 16 << 10 : 10 << 20);
+    const QString text = frenchText(sizesOf(o, {10 << 20}).first());
     const QString path = o.workDir + QStringLiteral("/save.txt");
     auto w = newWindow();
     QTextEdit *e = editorOf(w.get());

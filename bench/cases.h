@@ -9,7 +9,8 @@ namespace bench {
 struct Options {
     bool quick = false; // tiny sizes: a smoke run that only checks the bench still works
     int runs = 5;
-    QString workDir; // where files are written
+    qsizetype size = 0; // bytes of every generated document, instead of the usual sizes
+    QString workDir;    // where files are written
 };
 
 void startUp(Report &report, const Options &options);

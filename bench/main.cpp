@@ -38,7 +38,10 @@ int main(int argc, char **argv)
     QCommandLineOption openChild(QStringLiteral("open-child"),
                                  QStringLiteral("Child run: open FILE, side feuillon or bare."),
                                  QStringLiteral("side"));
-    parser.addOptions({quick, runs, markdown, openChild});
+    QCommandLineOption size(QStringLiteral("kb"),
+                            QStringLiteral("One document size for every case (to profile)."),
+                            QStringLiteral("KB"));
+    parser.addOptions({quick, runs, markdown, openChild, size});
     parser.addPositionalArgument(QStringLiteral("case"),
                                  QStringLiteral("startup open keys status search tabs save"));
     parser.process(app);
@@ -47,6 +50,7 @@ int main(int argc, char **argv)
     options.quick = parser.isSet(quick);
     options.runs = options.quick ? 1 : qMax(1, parser.value(runs).toInt());
     options.workDir = home.path();
+    options.size = qsizetype(parser.value(size).toLongLong()) << 10;
 
     if (parser.isSet(openChild))
         return bench::openChild(parser.value(openChild), parser.positionalArguments().value(0),
