@@ -135,7 +135,8 @@ std::unique_ptr<QMainWindow> bareMainWindow()
     window->resize(1100, 600);
     auto *t = new QTabWidget;
     auto *e = new QTextEdit;
-    e->setPlainText(QStringLiteral("A Propos de Feuillon 1.4.9"));
+    // French text, as on the about page: accented letters load fonts too.
+    e->setPlainText(QStringLiteral("A Propos de Feuillon 1.4.9\n") + frenchText(600));
     t->addTab(e, QStringLiteral("A Propos de 1.4.9"));
     window->setCentralWidget(t);
     return window;
@@ -199,14 +200,17 @@ int bareWindow()
 
 void startUp(Report &report, const Options &o)
 {
-    Row row{QStringLiteral("Start-up to first paint, no file (in process)"),
+    // Informative: fonts and styles are loaded already, so only the building
+    // of the window is compared; the new-process row holds the target.
+    Row row{QStringLiteral("Start-up to first paint, no file (in a warm process)"),
             {},
             {},
-            QStringLiteral("ratio ≤ 1.2")};
+            QStringLiteral("–")};
     // The very first window of a process pays for loading fonts and styles;
     // neither side should carry that alone.
     {
         QTextEdit warm;
+        warm.setPlainText(frenchText(200));
         PaintWatch watch(warm.viewport());
         warm.show();
         watch.wait();
