@@ -71,10 +71,9 @@ void fp::createMemberWidgets()
     replace_search_field->setObjectName(QStringLiteral("replace_search_field"));
     replacement_field = new QLineEdit;
     replacement_field->setObjectName(QStringLiteral("replacement_field"));
-    color_dialog = new QColorDialog;
-    color_dialog->setObjectName(QStringLiteral("color_dialog"));
-    font_dialog = new QFontDialog;
-    font_dialog->setObjectName(QStringLiteral("font_dialog"));
+    // The pickers are made with the settings window (appearance).
+    color_dialog = nullptr;
+    font_dialog = nullptr;
     QPushButton **buttons[] = {&set_bt1, &set_bt2, &set_bt3, &set_bt4, &set_bt5, &set_bt6};
     for (int i = 0; i < 6; ++i) {
         *buttons[i] = new QPushButton;

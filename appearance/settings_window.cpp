@@ -9,6 +9,18 @@
 #include <QPushButton>
 #include <QTextEdit>
 
+namespace {
+// Makes a picker the first time it is needed.
+template <class Dialog> Dialog *made(Dialog *&dialog, const char *name)
+{
+    if (!dialog) {
+        dialog = new Dialog;
+        dialog->setObjectName(QLatin1String(name));
+    }
+    return dialog;
+}
+} // namespace
+
 void fp::settings()
 {
     // The swatches show what the store held at the last load.
@@ -20,6 +32,10 @@ void fp::settings()
     set_bt6->setFont(app_font);
     if (!settings_window->layout())
         build_settings_window();
+    // The pickers come with the settings window, not at start-up: the font
+    // dialog alone reads the whole font database.
+    made(color_dialog, "color_dialog");
+    made(font_dialog, "font_dialog");
     settings_window->show();
     settings_window->raise();
     settings_window->activateWindow();
@@ -58,6 +74,7 @@ void fp::build_settings_window()
 
 void fp::open_color_dialog(const QColor &preset, int target)
 {
+    made(color_dialog, "color_dialog");
     color_dialog->setCurrentColor(preset);
     color_dialog->show();
     color_dialog->raise();
@@ -70,6 +87,7 @@ void fp::open_color_dialog(const QColor &preset, int target)
 
 void fp::open_font_dialog(const QFont &preset, int target)
 {
+    made(font_dialog, "font_dialog");
     font_dialog->setCurrentFont(preset);
     font_dialog->show();
     font_dialog->raise();

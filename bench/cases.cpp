@@ -1,5 +1,6 @@
 #include "cases.h"
 #include "fp.h"
+#include "screen.h"
 #include "textgen.h"
 
 #include <QAbstractTextDocumentLayout>
@@ -9,12 +10,17 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMainWindow>
+#include <QProcess>
+#include <QRegularExpression>
 #include <QSettings>
+#include <QSignalBlocker>
 #include <QTabWidget>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
 #include <QTextEdit>
+#include <QThread>
+#include <cstdio>
 #include <memory>
 
 namespace bench {
@@ -87,6 +93,17 @@ void finishLayout(QTextEdit *editor)
     editor->document()->documentLayout()->pageCount();
 }
 
+// The document sizes of a case: tiny in a smoke run, one chosen size when
+// profiling, the case's own sizes otherwise.
+QList<qsizetype> sizesOf(const Options &o, const QList<qsizetype> &usual)
+{
+    if (o.quick)
+        return {16 << 10};
+    if (o.size > 0)
+        return {o.size};
+    return usual;
+}
+
 QString sizeName(qsizetype bytes)
 {
     return bytes >= 1 << 20 ? QStringLiteral("%1 MB").arg(bytes >> 20)
@@ -110,18 +127,90 @@ void sendKey(QWidget *target, QChar c)
     QApplication::sendEvent(target, &release);
 }
 
+// The bare baseline of the main window: what Feuillon shows at start-up,
+// built with the widgets alone.
+std::unique_ptr<QMainWindow> bareMainWindow()
+{
+    auto window = std::make_unique<QMainWindow>();
+    window->resize(1100, 600);
+    auto *t = new QTabWidget;
+    auto *e = new QTextEdit;
+    // French text, as on the about page: accented letters load fonts too.
+    e->setPlainText(QStringLiteral("A Propos de Feuillon 1.4.9\n") + frenchText(600));
+    t->addTab(e, QStringLiteral("A Propos de 1.4.9"));
+    window->setCentralWidget(t);
+    return window;
+}
+
+// Starts a program and waits until its window shows on the screen; the
+// program is then killed and the screen left as it was.
+double spawnToPaint(const ScreenWatch &screen, const QString &program, const QStringList &args)
+{
+    const QByteArray before = screen.sample();
+    QProcess process;
+    process.setStandardOutputFile(QProcess::nullDevice());
+    process.setStandardErrorFile(QProcess::nullDevice());
+    QElapsedTimer t;
+    t.start();
+    process.start(program, args);
+    double ms = -1;
+    while (t.elapsed() < 30000) {
+        if (ScreenWatch::covered(before, screen.sample())) {
+            ms = t.nsecsElapsed() / 1e6;
+            break;
+        }
+        QThread::usleep(1000);
+    }
+    process.kill();
+    process.waitForFinished();
+    t.restart();
+    while (screen.sample() != before && t.elapsed() < 5000)
+        QThread::usleep(5000);
+    return ms;
+}
+
+void startUpProcess(Report &report, const Options &o)
+{
+    const ScreenWatch screen;
+    if (!screen.available()) {
+        report.note(QStringLiteral("Start-up of a new process was not measured: no X display "
+                                   "(run under Xvfb, as scripts/bench.sh does)."));
+        return;
+    }
+    QList<double> feuillon, bare;
+    const int runs = o.quick ? 1 : o.runs * 2;
+    // Alternated, so that a neighbour's load falls on both sides alike.
+    for (int i = 0; i < runs; ++i) {
+        feuillon << spawnToPaint(screen, QStringLiteral(FEUILLON_EXECUTABLE), {});
+        bare << spawnToPaint(screen, QApplication::applicationFilePath(),
+                             {QStringLiteral("--bare-window")});
+    }
+    report.add({QStringLiteral("Start-up of a new process to its painted window, no file"),
+                fromSamples(feuillon), fromSamples(bare), QStringLiteral("ratio ≤ 1.2")});
+}
+
 } // namespace
+
+int bareWindow()
+{
+    auto window = bareMainWindow();
+    window->show();
+    return QApplication::exec();
+}
 
 void startUp(Report &report, const Options &o)
 {
-    Row row{QStringLiteral("Start-up to first paint, no file (in process)"),
+    // Informative: fonts and styles are loaded already, so only the building
+    // of the window is compared; the new-process row holds the target.
+    Row row{QStringLiteral("Start-up to first paint, no file (in a warm process)"),
             {},
             {},
-            QStringLiteral("ratio ≤ 1.2")};
+            QStringLiteral("–")};
     // The very first window of a process pays for loading fonts and styles;
     // neither side should carry that alone.
     {
         QTextEdit warm;
+        warm.setPlainText(frenchText(200));
         PaintWatch watch(warm.viewport());
         warm.show();
         watch.wait();
@@ -140,79 +229,125 @@ void startUp(Report &report, const Options &o)
     row.bare = measure(
         o.runs, [&] { bare.reset(); },
         [&] {
-            bare = std::make_unique<QMainWindow>();
-            bare->resize(1100, 600);
-            auto *t = new QTabWidget;
-            auto *e = new QTextEdit;
-            e->setPlainText(QStringLiteral("A Propos de Feuillon 1.4.9"));
-            t->addTab(e, QStringLiteral("A Propos de 1.4.9"));
-            bare->setCentralWidget(t);
+            bare = bareMainWindow();
+            auto *e = bare->findChild<QTextEdit *>();
             PaintWatch watch(e->viewport());
             bare->show();
             watch.wait();
         });
     bare.reset();
     report.add(row);
+    startUpProcess(report, o);
 }
+
+// One side of the open case, in a process of its own so that its peak
+// memory is that of this size and side alone. Prints one line per run with
+// the times to the first paint and to the end of layout, then the peak.
+int openChild(const QString &side, const QString &path, int runs)
+{
+    const bool ours = side == QLatin1String("feuillon");
+    for (int i = 0; i < runs; ++i) {
+        std::unique_ptr<fp> w;
+        std::unique_ptr<QTextEdit> bare;
+        QTextEdit *e = nullptr;
+        if (ours) {
+            w = newWindow();
+            e = editorOf(w.get());
+        } else {
+            bare = std::make_unique<QTextEdit>();
+            e = bare.get();
+            e->resize(1100, 560);
+            e->show();
+            QApplication::processEvents();
+        }
+        PaintWatch watch(e->viewport());
+        QElapsedTimer t;
+        t.start();
+        if (ours) {
+            // What "Ouvrir" does once the dialog has given the name.
+            if (w->load_file(path))
+                w->set_path(path);
+        } else {
+            QFile f(path);
+            if (f.open(QIODevice::ReadOnly))
+                e->setPlainText(QString::fromUtf8(f.readAll()));
+        }
+        e->viewport()->update();
+        watch.wait();
+        const double paint = t.nsecsElapsed() / 1e6;
+        finishLayout(e);
+        std::printf("sample %f %f\n", paint, t.nsecsElapsed() / 1e6);
+        discard(w);
+    }
+    std::printf("peak %f\n", peakMemoryMiB());
+    return 0;
+}
+
+namespace {
+struct OpenSide {
+    QList<double> paint, layout;
+    double peak = 0;
+};
+
+OpenSide runOpenChild(const QString &side, const QString &path, int runs)
+{
+    OpenSide result;
+    QProcess child;
+    child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    child.start(QApplication::applicationFilePath(),
+                {QStringLiteral("--open-child"), side, QStringLiteral("--runs"),
+                 QString::number(runs), path});
+    child.waitForFinished(-1);
+    const QList<QByteArray> lines = child.readAllStandardOutput().split('\n');
+    for (const QByteArray &line : lines) {
+        const QList<QByteArray> f = line.split(' ');
+        if (f.size() == 3 && f[0] == "sample") {
+            result.paint << f[1].toDouble();
+            result.layout << f[2].toDouble();
+        } else if (f.size() == 2 && f[0] == "peak") {
+            result.peak = f[1].toDouble();
+        }
+    }
+    if (result.paint.isEmpty())
+        std::fprintf(stderr, "bench: the %s open child gave no result\n", qPrintable(side));
+    return result;
+}
+} // namespace
 
 void openFiles(Report &report, const Options &o)
 {
-    const QList<qsizetype> sizes =
-        o.quick ? QList<qsizetype>{16 << 10} : QList<qsizetype>{1 << 20, 10 << 20, 50 << 20};
+    const QList<qsizetype> sizes = sizesOf(o, {1 << 20, 10 << 20, 50 << 20});
     for (qsizetype bytes : sizes) {
         const QString path = writeFile(o, QStringLiteral("open.txt"), frenchText(bytes));
         const int runs = bytes >= (50 << 20) ? 3 : o.runs;
-        QList<double> paintF, layoutF, paintB, layoutB;
-        for (int i = 0; i < runs; ++i) {
-            auto w = newWindow();
-            QTextEdit *e = editorOf(w.get());
-            PaintWatch watch(e->viewport());
-            QElapsedTimer t;
-            t.start();
-            if (w->load_file(path))
-                w->set_path(path);
-            e->viewport()->update();
-            watch.wait();
-            paintF << t.nsecsElapsed() / 1e6;
-            finishLayout(e);
-            layoutF << t.nsecsElapsed() / 1e6;
-            discard(w);
-
-            QTextEdit bare;
-            bare.resize(1100, 560);
-            bare.show();
-            QApplication::processEvents();
-            PaintWatch bareWatch(bare.viewport());
-            t.restart();
-            QFile f(path);
-            if (f.open(QIODevice::ReadOnly))
-                bare.setPlainText(QString::fromUtf8(f.readAll()));
-            bare.viewport()->update();
-            bareWatch.wait();
-            paintB << t.nsecsElapsed() / 1e6;
-            finishLayout(&bare);
-            layoutB << t.nsecsElapsed() / 1e6;
-        }
+        const OpenSide ours = runOpenChild(QStringLiteral("feuillon"), path, runs);
+        const OpenSide bare = runOpenChild(QStringLiteral("bare"), path, runs);
         report.add({QStringLiteral("Open %1 file, to first paint").arg(sizeName(bytes)),
-                    fromSamples(paintF), fromSamples(paintB), QStringLiteral("ratio ≤ 1.15")});
+                    fromSamples(ours.paint), fromSamples(bare.paint),
+                    QStringLiteral("ratio ≤ 1.15")});
         report.add({QStringLiteral("Open %1 file, to end of layout").arg(sizeName(bytes)),
-                    fromSamples(layoutF), fromSamples(layoutB), QStringLiteral("ratio ≤ 1.15")});
+                    fromSamples(ours.layout), fromSamples(bare.layout),
+                    QStringLiteral("ratio ≤ 1.15")});
+        report.note(QStringLiteral("Peak memory, opening %1 (whole process, %2 run(s)): "
+                                   "Feuillon %3 MiB, bare %4 MiB.")
+                        .arg(sizeName(bytes))
+                        .arg(runs)
+                        .arg(ours.peak, 0, 'f', 0)
+                        .arg(bare.peak, 0, 'f', 0));
         QFile::remove(path);
     }
-    report.note(QStringLiteral("Peak memory of the whole bench process after the open cases: "
-                               "%1 MiB.")
-                    .arg(peakMemoryMiB(), 0, 'f', 0));
 }
 
 void keystrokes(Report &report, const Options &o)
 {
-    const QString text = frenchText(o.quick ? 16 << 10 : 10 << 20);
+    const QString text = frenchText(sizesOf(o, {10 << 20}).first());
     auto w = newWindow();
     QTextEdit *e = editorOf(w.get());
     e->setPlainText(text);
     finishLayout(e);
     QTextEdit bare;
-    bare.resize(1100, 560);
+    // The same width: the cost of a keystroke depends on the line layout.
+    bare.resize(e->size());
     bare.setPlainText(text);
     bare.show();
     QApplication::processEvents();
@@ -241,12 +376,26 @@ void keystrokes(Report &report, const Options &o)
 
 void statusRefresh(Report &report, const Options &o)
 {
-    for (qsizetype bytes : {qsizetype(0), qsizetype(o.quick ? 16 << 10 : 10 << 20)}) {
+    for (qsizetype bytes : {qsizetype(0), sizesOf(o, {10 << 20}).first()}) {
         auto w = newWindow();
-        editorOf(w.get())->setPlainText(frenchText(bytes));
+        QTextEdit *e = editorOf(w.get());
+        e->setPlainText(frenchText(bytes));
+        // Each refresh follows a change of the counts, as after a keystroke;
+        // the change itself is made with the refresh held off and not timed.
+        bool added = false;
+        const auto change = [&] {
+            const QSignalBlocker quiet(e);
+            QTextCursor c(e->document());
+            c.movePosition(QTextCursor::End);
+            if (added)
+                c.deletePreviousChar();
+            else
+                c.insertText(QStringLiteral("x"));
+            added = !added;
+        };
         Row row{QStringLiteral("Status refresh alone, %1 document")
                     .arg(bytes ? sizeName(bytes) : QStringLiteral("empty")),
-                measure(o.runs * 20, nullptr, [&] { w->changestatus(); }),
+                measure(o.runs * 20, change, [&] { w->changestatus(); }),
                 {},
                 QStringLiteral("< 0.1 ms")};
         report.add(row);
@@ -256,8 +405,7 @@ void statusRefresh(Report &report, const Options &o)
 
 void findAndReplace(Report &report, const Options &o)
 {
-    const QList<qsizetype> sizes =
-        o.quick ? QList<qsizetype>{16 << 10} : QList<qsizetype>{1 << 20, 10 << 20};
+    const QList<qsizetype> sizes = sizesOf(o, {1 << 20, 10 << 20});
     for (qsizetype bytes : sizes) {
         const QString text = frenchText(bytes);
         const int runs = bytes >= (10 << 20) ? 3 : o.runs;
@@ -270,6 +418,7 @@ void findAndReplace(Report &report, const Options &o)
         auto *replaceWindow = topLevel("replace_window");
         QList<QLineEdit *> replaceFields = replaceWindow->findChildren<QLineEdit *>();
         QTextEdit bare;
+        bare.resize(e->size());
         bare.show();
 
         const auto fresh = [&](QTextEdit *editor) {
@@ -307,6 +456,9 @@ void findAndReplace(Report &report, const Options &o)
             replaceFields.at(1)->setText(QStringLiteral("chien"));
         }
         const QString name = sizeName(bytes);
+        report.note(QStringLiteral("Search in %1: %2 whole-word matches of \"chat\".")
+                        .arg(name)
+                        .arg(text.count(QRegularExpression(QStringLiteral("\\bchat\\b")))));
         report.add({QStringLiteral("Highlight all in %1").arg(name),
                     measure(
                         runs, [&] { fresh(e); }, [&] { w->makelook(); }),
@@ -359,14 +511,14 @@ void findAndReplace(Report &report, const Options &o)
 
 void tabSwitching(Report &report, const Options &o)
 {
+    const QString editorSheet = QStringLiteral("background-color:#fdf6e3;color:#333333;");
+    const QFont editorFont(QStringLiteral("DejaVu Sans Mono"), 11);
+    const QString appSheet = QStringLiteral("background-color:#eeeeee;color:#111111;");
     {
         QSettings s(QStringLiteral("vrel"), QStringLiteral("Feuillon"));
-        s.setValue(QStringLiteral("tstyle"),
-                   QStringLiteral("background-color:#fdf6e3;color:#333333;"));
-        s.setValue(QStringLiteral("astyle"),
-                   QStringLiteral("background-color:#eeeeee;color:#111111;"));
-        s.setValue(QStringLiteral("tfont"),
-                   QFont(QStringLiteral("DejaVu Sans Mono"), 11).toString());
+        s.setValue(QStringLiteral("tstyle"), editorSheet);
+        s.setValue(QStringLiteral("astyle"), appSheet);
+        s.setValue(QStringLiteral("tfont"), editorFont.toString());
         s.setValue(QStringLiteral("afont"), QFont(QStringLiteral("DejaVu Sans"), 10).toString());
         s.setValue(QStringLiteral("bt2"), QStringLiteral("#fdf6e3"));
         s.setValue(QStringLiteral("bt5"), QStringLiteral("#eeeeee"));
@@ -377,19 +529,34 @@ void tabSwitching(Report &report, const Options &o)
         QTabWidget *t = tabsOf(w.get());
         for (int i = 1; i < count; ++i)
             w->newtab();
+        QApplication::processEvents();
+        // The bare tab widget, as large, carries the same look, set once.
         QTabWidget bare;
-        for (int i = 0; i < count; ++i)
-            bare.addTab(new QTextEdit, QStringLiteral("Nouvelle Onglet"));
+        bare.resize(w->size());
+        bare.setStyleSheet(appSheet);
+        for (int i = 0; i < count; ++i) {
+            auto *e = new QTextEdit;
+            e->setStyleSheet(editorSheet);
+            e->setFont(editorFont);
+            bare.addTab(e, QStringLiteral("Nouvelle Onglet"));
+        }
         bare.show();
         QApplication::processEvents();
         int next = 0;
+        // To the painted new page. With one tab there is nothing to switch
+        // to: what a switch runs is timed alone, and the bare side has none.
         const auto step = [&](QTabWidget *tw) {
             next = (next + 1) % tw->count();
-            tw->setCurrentIndex(next);
+            if (count == 1 && tw == t)
+                w->changetab();
+            else
+                tw->setCurrentIndex(next);
+            QApplication::processEvents();
         };
         report.add({QStringLiteral("Tab switch among %1 tab(s), stored look").arg(count),
                     measure(o.runs * 4, nullptr, [&] { step(t); }),
-                    measure(o.runs * 4, nullptr, [&] { step(&bare); }), QStringLiteral("< 16 ms")});
+                    count == 1 ? Stats{} : measure(o.runs * 4, nullptr, [&] { step(&bare); }),
+                    QStringLiteral("< 16 ms")});
         discard(w);
     }
     QSettings(QStringLiteral("vrel"), QStringLiteral("Feuillon")).clear();
@@ -397,14 +564,17 @@ void tabSwitching(Report &report, const Options &o)
 
 void saving(Report &report, const Options &o)
 {
-    const QString text = frenchText(o.quick ? 16 << 10 : 10 << 20);
+    const QString text = frenchText(sizesOf(o, {10 << 20}).first());
     const QString path = o.workDir + QStringLiteral("/save.txt");
     auto w = newWindow();
     QTextEdit *e = editorOf(w.get());
     e->setPlainText(text);
+    // Both sides write a new file: a file system may flush on replacing an
+    // existing one, which would time the disk and not the program.
+    const auto fresh = [&] { QFile::remove(path); };
     Row row{QStringLiteral("Save %1 (whole safe-save path)").arg(sizeName(text.size())),
-            measure(o.runs, nullptr, [&] { w->write_file(path); }),
-            measure(o.runs, nullptr,
+            measure(o.runs, fresh, [&] { w->write_file(path); }),
+            measure(o.runs, fresh,
                     [&] {
                         QFile f(path);
                         if (f.open(QIODevice::WriteOnly | QIODevice::Truncate))

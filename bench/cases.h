@@ -9,7 +9,8 @@ namespace bench {
 struct Options {
     bool quick = false; // tiny sizes: a smoke run that only checks the bench still works
     int runs = 5;
-    QString workDir; // where files are written
+    qsizetype size = 0; // bytes of every generated document, instead of the usual sizes
+    QString workDir;    // where files are written
 };
 
 void startUp(Report &report, const Options &options);
@@ -19,5 +20,9 @@ void statusRefresh(Report &report, const Options &options);
 void findAndReplace(Report &report, const Options &options);
 void tabSwitching(Report &report, const Options &options);
 void saving(Report &report, const Options &options);
+
+// Helper modes of the bench program, run as child processes of the bench.
+int bareWindow(); // the bare main window alone, until killed
+int openChild(const QString &side, const QString &path, int runs);
 
 } // namespace bench

@@ -1,6 +1,7 @@
 // Feuillon's benchmarks: each operation a user sees, through Feuillon's own
 // code and through the bare Qt widgets, in the same run.
 // Usage: feuillon_bench [--quick] [--runs N] [--markdown FILE] [case ...]
+// The bench starts itself as a child with --bare-window or --open-child.
 #include "cases.h"
 
 #include <QApplication>
@@ -23,6 +24,9 @@ int main(int argc, char **argv)
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
+    // The baseline of the start-up case: nothing but the bare window.
+    if (QCoreApplication::arguments().contains(QStringLiteral("--bare-window")))
+        return bench::bareWindow();
 
     QCommandLineParser parser;
     parser.addHelpOption();
@@ -31,7 +35,13 @@ int main(int argc, char **argv)
                             QStringLiteral("N"), QStringLiteral("5"));
     QCommandLineOption markdown(QStringLiteral("markdown"), QStringLiteral("Write the table here."),
                                 QStringLiteral("FILE"));
-    parser.addOptions({quick, runs, markdown});
+    QCommandLineOption openChild(QStringLiteral("open-child"),
+                                 QStringLiteral("Child run: open FILE, side feuillon or bare."),
+                                 QStringLiteral("side"));
+    QCommandLineOption size(QStringLiteral("kb"),
+                            QStringLiteral("One document size for every case (to profile)."),
+                            QStringLiteral("KB"));
+    parser.addOptions({quick, runs, markdown, openChild, size});
     parser.addPositionalArgument(QStringLiteral("case"),
                                  QStringLiteral("startup open keys status search tabs save"));
     parser.process(app);
@@ -40,6 +50,11 @@ int main(int argc, char **argv)
     options.quick = parser.isSet(quick);
     options.runs = options.quick ? 1 : qMax(1, parser.value(runs).toInt());
     options.workDir = home.path();
+    options.size = qsizetype(parser.value(size).toLongLong()) << 10;
+
+    if (parser.isSet(openChild))
+        return bench::openChild(parser.value(openChild), parser.positionalArguments().value(0),
+                                options.runs);
 
     QStringList wanted = parser.positionalArguments();
     if (wanted.isEmpty())

@@ -4,7 +4,6 @@
 #include <QFileInfo>
 #include <QSaveFile>
 #include <QStringDecoder>
-#include <QTextBlock>
 #include <QTextDocument>
 
 #include <cerrno>
@@ -72,6 +71,9 @@ bool replaceLoneSurrogates(QString &text)
 
 QString toLineFeeds(QString text)
 {
+    // Most files have none: one quick scan instead of two searches.
+    if (!text.contains(QLatin1Char('\r')))
+        return text;
     text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
     text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
     return text;
@@ -216,9 +218,12 @@ QString decode(const QByteArray &bytes, bool *undecodable)
     const QStringConverter::Encoding encoding = encodingOf(bytes);
     QStringDecoder decoder(encoding, QStringConverter::Flag::Stateless);
     QString text = decoder.decode(bytes);
-    const bool lone = replaceLoneSurrogates(text);
+    // The UTF-8 decoder reports encoded surrogates itself; the others let
+    // lone ones through, so only their text needs the second scan.
+    const int unit = unitSize(encoding);
+    const bool lone = unit > 1 && replaceLoneSurrogates(text);
     if (undecodable)
-        *undecodable = decoder.hasError() || bytes.size() % unitSize(encoding) != 0 || lone;
+        *undecodable = decoder.hasError() || bytes.size() % unit != 0 || lone;
     return toLineFeeds(text);
 }
 
@@ -246,10 +251,11 @@ ReadResult read(const QString &path)
 
 QString documentText(const QTextDocument &document)
 {
-    QStringList lines;
-    for (QTextBlock block = document.begin(); block.isValid(); block = block.next())
-        lines << block.text();
-    return lines.join(QLatin1Char('\n'));
+    // One copy of the raw text instead of one string per line: a block break
+    // is U+2029 there, and typing or pasting never leaves one inside a block.
+    QString text = document.toRawText();
+    text.replace(QChar::ParagraphSeparator, QLatin1Char('\n'));
+    return text;
 }
 
 bool write(const QString &path, const QByteArray &bytes, QString *kept_backup)

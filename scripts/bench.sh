@@ -8,15 +8,17 @@ here="$(cd "$(dirname "$0")/.." && pwd)"
 cd "$here"
 out=bench/results.md
 runner=()
+platform=${QT_QPA_PLATFORM:-xcb}
 if [ -z "${DISPLAY:-}" ] && command -v xvfb-run >/dev/null; then
   runner=(xvfb-run -a -s "-screen 0 1280x800x24")
+  platform=Xvfb
 fi
 "${runner[@]}" build/bench/feuillon_bench --markdown "$out.table" "$@"
 qt=$(dpkg-query -W -f='${Version}' qt6-base-dev 2>/dev/null || echo unknown)
 cpu=$(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2- | sed 's/^ *//')
 {
   echo "Measured on $(date -u +%Y-%m-%d): $(nproc) cores ($cpu), $(free -g | awk '/Mem:/{print $2}') GiB,"
-  echo "Debian $(cat /etc/debian_version), Qt $qt, platform ${runner:+Xvfb}${runner:-${QT_QPA_PLATFORM:-xcb}}."
+  echo "Debian $(cat /etc/debian_version), Qt $qt, platform $platform."
   echo
   cat "$out.table"
 } > "$out"

@@ -74,8 +74,6 @@ private slots:
     void storedFontTextGivesWhatTheFontParserGives();
     void storeThatCannotBeWrittenIsToldToTheUser();
     void damagedStoreIsToldOnceAndTheRestStillLoads();
-    void tabChangeCost_data();
-    void tabChangeCost();
 };
 
 void tst_appearance::firstRunWithEmptyStoreGivesThePlatformLook()
@@ -455,37 +453,6 @@ void tst_appearance::damagedStoreIsToldOnceAndTheRestStillLoads()
     QCOMPARE(answers.seen().size(), 1);
     QCOMPARE(stored("tstyle"), QStringLiteral("background-color:#123456;"));
     QCOMPARE(stored("bt5"), QStringLiteral("#654321"));
-}
-
-void tst_appearance::tabChangeCost_data()
-{
-    QTest::addColumn<int>("tabCount");
-    QTest::newRow("1 tab") << 1;
-    QTest::newRow("20 tabs") << 20;
-    QTest::newRow("100 tabs") << 100;
-}
-
-// Measured, not asserted: the figures go into the closing note.
-void tst_appearance::tabChangeCost()
-{
-    QFETCH(int, tabCount);
-    storeValues({{"astyle", "background-color:#102030;color:#405060;"},
-                 {"tstyle", "background-color:#aaaaaa;color:#111111;"},
-                 {"afont", QFont(QStringLiteral("DejaVu Sans"), 13).toString()}});
-    auto w = startWindow();
-    while (tabs(*w)->count() < tabCount)
-        addTab(*w);
-    int next = 0;
-    QBENCHMARK
-    {
-        if (tabCount == 1) {
-            w->changetab();
-        } else {
-            next = (next + 1) % tabCount;
-            tabs(*w)->setCurrentIndex(next);
-        }
-    }
-    markAllSaved(*w);
 }
 
 FEUILLON_TEST_MAIN(tst_appearance)

@@ -98,6 +98,10 @@ void tst_textfile::invalidUtf8IsReported_data()
     QTest::newRow("latin-1 byte") << QByteArray("caf\xE9 noir");
     QTest::newRow("sequence cut at the end") << QByteArray("caf\xC3");
     QTest::newRow("lone continuation byte") << QByteArray("a\x80z");
+    QTest::newRow("utf-8 encoded surrogate") << QByteArray("a\xED\xA0\x80z");
+    QTest::newRow("utf-32 lone surrogate") << QByteArray("\xFF\xFE\x00\x00"
+                                                         "\x00\xD8\x00\x00",
+                                                         8);
     QTest::newRow("utf-16 lone surrogate") << QByteArray("\xFF\xFE"
                                                          "a\x00"
                                                          "\x00\xD8"
