@@ -1,8 +1,8 @@
+#include "appicon.h"
 #include "fp.h"
 #include "translation.h"
 
 #include <QApplication>
-#include <QIcon>
 
 int main(int argc, char **argv)
 {
@@ -11,7 +11,7 @@ int main(int argc, char **argv)
     // Desktops match the window to the installed entry and its icon; where
     // the icon theme lacks it, the copy built into the program stands in.
     QGuiApplication::setDesktopFileName("fr.vrel.Feuillon");
-    QApplication::setWindowIcon(QIcon::fromTheme("fr.vrel.Feuillon", QIcon(":/icons/logo.ico")));
+    QApplication::setWindowIcon(application_icon());
     int result = 0;
     {
         // The window goes before the application object: its destructor

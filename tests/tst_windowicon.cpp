@@ -1,5 +1,6 @@
 // The window icon: "logo.ico" from the working directory when it is there,
 // otherwise the application's icon (the theme's or the one built in).
+#include "appicon.h"
 #include "testmain.h"
 #include "window.h"
 
@@ -13,8 +14,6 @@
 using namespace feuillon_test;
 
 namespace {
-
-const QString builtInIcon = QStringLiteral(":/icons/logo.ico");
 
 // Starts the main window with the given folder as working directory.
 std::unique_ptr<fp> startIn(const QString &folder)
@@ -64,7 +63,7 @@ void tst_windowicon::builtInIconHoldsEverySize_data()
 void tst_windowicon::builtInIconHoldsEverySize()
 {
     QFETCH(int, size);
-    const QIcon icon(builtInIcon);
+    const QIcon icon = application_icon();
     QVERIFY(!icon.isNull());
     QVERIFY(icon.availableSizes().contains(QSize(size, size)));
     QCOMPARE(icon.pixmap(QSize(size, size)).size(), QSize(size, size));
@@ -81,7 +80,7 @@ void tst_windowicon::unusableLogoLeavesTheApplicationIcon_data()
 void tst_windowicon::unusableLogoLeavesTheApplicationIcon()
 {
     QFETCH(QString, logo);
-    const QIcon application(builtInIcon);
+    const QIcon application = application_icon();
     QApplication::setWindowIcon(application);
     QTemporaryDir folder;
     const QString logoPath = folder.filePath(QStringLiteral("logo.ico"));
