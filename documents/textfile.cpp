@@ -79,12 +79,13 @@ QString toLineFeeds(QString text)
     return text;
 }
 
-// Retries short writes; a write that makes no progress is a failure.
-bool writeAt(int fd, const QByteArray &bytes)
+// Repeats a read or write until `size` bytes are through, going on after a
+// short transfer or an interruption; one that makes no progress is a failure.
+template <typename Transfer> bool transferAll(qint64 size, Transfer transfer)
 {
     qint64 done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n = ::pwrite(fd, bytes.constData() + done, size_t(bytes.size() - done), done);
+    while (done < size) {
+        const ssize_t n = transfer(done);
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0)
@@ -94,6 +95,13 @@ bool writeAt(int fd, const QByteArray &bytes)
     return true;
 }
 
+bool writeAt(int fd, const QByteArray &bytes)
+{
+    return transferAll(bytes.size(), [&](qint64 done) {
+        return ::pwrite(fd, bytes.constData() + done, size_t(bytes.size() - done), done);
+    });
+}
+
 bool readWhole(int fd, QByteArray *bytes)
 {
     struct stat st {
@@ -101,16 +109,9 @@ bool readWhole(int fd, QByteArray *bytes)
     if (::fstat(fd, &st) != 0)
         return false;
     bytes->resize(qsizetype(st.st_size));
-    qint64 done = 0;
-    while (done < bytes->size()) {
-        const ssize_t n = ::pread(fd, bytes->data() + done, size_t(bytes->size() - done), done);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        done += n;
-    }
-    return true;
+    return transferAll(bytes->size(), [&](qint64 done) {
+        return ::pread(fd, bytes->data() + done, size_t(bytes->size() - done), done);
+    });
 }
 
 bool holds(int fd, const QByteArray &expected)
