@@ -14,6 +14,7 @@ class QGridLayout;
 class QKeyEvent;
 class QLabel;
 class QLineEdit;
+class QMessageBox;
 class QPushButton;
 class QTextEdit;
 class QWheelEvent;
@@ -150,6 +151,8 @@ private:
     };
     bool may_text_go(QTextEdit *editor, Offer offer);
     void offer_save_at_exit();
+    bool run_ending = false;
+    int answer(QMessageBox &box);
     int ask_to_save(QTextEdit *editor);
     QString document_name(QTextEdit *editor) const;
     enum class WriteOutcome { Written, Failed, Declined };

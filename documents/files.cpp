@@ -66,18 +66,6 @@ fp::WriteOutcome fp::write_editor(QTextEdit *editor, const QString &path)
     return WriteOutcome::Written;
 }
 
-bool fp::confirm_replacement(QTextEdit *editor)
-{
-    QMessageBox box(
-        QMessageBox::Warning, tr("Enregistrer le fichier"),
-        tr("Ce document contient des octets qui n'étaient pas du texte UTF-8 valide\u00A0: "
-           "ils seront remplacés par «\u00A0\uFFFD\u00A0» dans le fichier enregistré. "
-           "Enregistrer quand même\u00A0?"),
-        QMessageBox::Yes | QMessageBox::No, this);
-    box.setInformativeText(document_name(editor));
-    return box.exec() == QMessageBox::Yes;
-}
-
 // Asks for a name and writes the text there; a cancelled dialog counts as
 // declined. Only a written document takes the name, and only when asked to.
 fp::WriteOutcome fp::save_under_new_name(QTextEdit *editor, const QString &filter, bool adopt)

@@ -5,9 +5,41 @@
 #include "ui_fp.h"
 
 #include <QDir>
+#include <QKeyEvent>
 #include <QMessageBox>
 #include <QTextDocument>
 #include <QTextEdit>
+
+namespace {
+// On a Yes/No box Qt takes Escape and the title bar's close button for No,
+// which drops the text: here they give no answer at all.
+class NoAnswerOnEscape : public QObject
+{
+public:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        const bool escape = event->type() == QEvent::KeyPress &&
+                            static_cast<QKeyEvent *>(event)->matches(QKeySequence::Cancel);
+        if (!escape && event->type() != QEvent::Close)
+            return false;
+        static_cast<QMessageBox *>(watched)->done(QMessageBox::NoButton);
+        return true;
+    }
+};
+} // namespace
+
+// Yes, No, or no answer. At the end of the run nothing can wait for a later
+// answer, so the question comes back until it gets one.
+int fp::answer(QMessageBox &box)
+{
+    NoAnswerOnEscape filter;
+    box.installEventFilter(&filter);
+    int result;
+    do
+        result = box.exec();
+    while (run_ending && result != QMessageBox::Yes && result != QMessageBox::No);
+    return result;
+}
 
 bool fp::offer_save()
 {
@@ -67,6 +99,7 @@ bool fp::may_text_go(QTextEdit *editor, Offer offer)
 // Every modified tab is offered, the current one first.
 void fp::offer_save_at_exit()
 {
+    run_ending = true;
     QList<QTextEdit *> editors{cur_editor()};
     for (int i = 0; i < ui->onglet->count(); ++i)
         if (!editors.contains(editor_at(i)))
@@ -97,5 +130,17 @@ int fp::ask_to_save(QTextEdit *editor)
     QMessageBox box(QMessageBox::Question, QStringLiteral("Enregistrer le fichier"), text,
                     QMessageBox::Yes | QMessageBox::No, this);
     box.setInformativeText(document_name(editor));
-    return box.exec();
+    return answer(box);
+}
+
+bool fp::confirm_replacement(QTextEdit *editor)
+{
+    QMessageBox box(
+        QMessageBox::Warning, tr("Enregistrer le fichier"),
+        tr("Ce document contient des octets qui n'étaient pas du texte UTF-8 valide\u00A0: "
+           "ils seront remplacés par «\u00A0\uFFFD\u00A0» dans le fichier enregistré. "
+           "Enregistrer quand même\u00A0?"),
+        QMessageBox::Yes | QMessageBox::No, this);
+    box.setInformativeText(document_name(editor));
+    return answer(box) == QMessageBox::Yes;
 }
