@@ -8,6 +8,7 @@
 #include <QString>
 #include <QStringList>
 
+class FileDropFilter;
 class QColorDialog;
 class QFontDialog;
 class QGridLayout;
@@ -161,6 +162,8 @@ private:
     WriteOutcome save_under_new_name(QTextEdit *editor, const QString &filter, bool adopt);
     void adopt_path(QTextEdit *editor, const QString &path);
     void choose_and_load();
+    void open_in_new_tabs(const QStringList &paths);
+    FileDropFilter *file_drops = nullptr;
 
     // --- search: private helpers ---
     class highlight_trace;

@@ -100,6 +100,24 @@ void fp::choose_and_load()
         adopt_path(cur_editor(), name);
 }
 
+// Each file in a tab of its own after the current one; a file that cannot be
+// read leaves no empty tab behind.
+void fp::open_in_new_tabs(const QStringList &paths)
+{
+    for (const QString &path : paths) {
+        const int before = ui->onglet->currentIndex();
+        newtab();
+        if (load_file(path)) {
+            adopt_path(cur_editor(), path);
+            continue;
+        }
+        QTextEdit *unused = cur_editor();
+        ui->onglet->removeTab(ui->onglet->currentIndex());
+        unused->deleteLater();
+        ui->onglet->setCurrentIndex(before);
+    }
+}
+
 void fp::open()
 {
     if (offer_save())

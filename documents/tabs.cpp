@@ -1,5 +1,6 @@
 // Editor tabs, the current editor, document paths and the window title.
 #include "docinfo.h"
+#include "filedrop.h"
 #include "fp.h"
 #include "ui_fp.h"
 
@@ -52,6 +53,7 @@ void fp::newtab()
     // Files hold plain text: pasted formatting or pictures would show here
     // and then vanish, or turn into stray characters, on saving.
     editor->setAcceptRichText(false);
+    editor->viewport()->installEventFilter(file_drops);
     const int at = ui->onglet->currentIndex() + 1;
     ui->onglet->insertTab(at, editor, QStringLiteral("Nouvelle Onglet"));
     ui->onglet->setCurrentIndex(at);

@@ -8,6 +8,8 @@
 
 #include <QAction>
 #include <QDir>
+#include <QMimeData>
+#include <QTabBar>
 #include <QTemporaryDir>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
@@ -23,6 +25,8 @@ private slots:
     void missingArgumentOpensEmptyDocumentWithThatPath();
     void unreadableArgumentShowsErrorAndKeepsAboutPage_data();
     void unreadableArgumentShowsErrorAndKeepsAboutPage();
+    void droppedFilesOpenInTabsOfTheirOwn_data();
+    void droppedFilesOpenInTabsOfTheirOwn();
 
     void openLoadsFileAndAdoptsItsPath();
     void openCancelledChangesNothing();
@@ -117,6 +121,61 @@ void tst_files::unreadableArgumentShowsErrorAndKeepsAboutPage()
     QCOMPARE(w->windowTitle(), QStringLiteral("Feuillon"));
     QVERIFY(currentEditor(*w)->accessibleName().isEmpty());
     QCOMPARE(answers.unexpected(), 0);
+}
+
+static void drop(QWidget *target, const QMimeData &data)
+{
+    const QPoint at = target->rect().center();
+    QDragEnterEvent enter(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(target, &enter);
+    QDropEvent dropped(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(target, &dropped);
+}
+
+void tst_files::droppedFilesOpenInTabsOfTheirOwn_data()
+{
+    QTest::addColumn<QString>("target");
+    QTest::addColumn<bool>("files");
+    QTest::addColumn<bool>("text");
+    QTest::newRow("files on the editor") << "editor" << true << false;
+    QTest::newRow("files with their addresses as text, on the editor") << "editor" << true << true;
+    QTest::newRow("files on the window") << "window" << true << false;
+    QTest::newRow("text on the editor") << "editor" << false << true;
+}
+
+// A drop of files opens each after the current tab; a drop of text is
+// typed in; a file's address is never inserted as text.
+void tst_files::droppedFilesOpenInTabsOfTheirOwn()
+{
+    QFETCH(QString, target);
+    QFETCH(bool, files);
+    QFETCH(bool, text);
+    QTemporaryDir dir;
+    const QString one = makeFile(dir, "un.txt", "premier");
+    const QString two = makeFile(dir, "deux.txt", "second");
+    auto w = startWindow();
+    action(*w, "actionNouvelle_Onglet")->trigger();
+    QMimeData data;
+    if (files)
+        data.setUrls({QUrl::fromLocalFile(one), QUrl::fromLocalFile(two)});
+    if (text)
+        data.setText(files ? one + "\n" + two : QStringLiteral("glissé"));
+    DialogAnswerer none;
+    drop(target == "editor" ? currentEditor(*w)->viewport() : static_cast<QWidget *>(w.get()),
+         data);
+    QCOMPARE(none.unexpected(), 0);
+    QCOMPARE(editorAt(*w, 1)->toPlainText(), files ? QString() : QStringLiteral("glissé"));
+    if (!files) {
+        QCOMPARE(tabs(*w)->count(), 2);
+        markAllSaved(*w);
+        return;
+    }
+    QCOMPARE(tabs(*w)->count(), 4);
+    QCOMPARE(tabs(*w)->tabText(2), QStringLiteral("un.txt"));
+    QCOMPARE(editorAt(*w, 2)->toPlainText(), QStringLiteral("premier"));
+    QCOMPARE(editorAt(*w, 3)->accessibleName(), two);
+    QCOMPARE(tabs(*w)->currentIndex(), 3);
+    QCOMPARE(w->windowTitle(), "Feuillon | " + two);
 }
 
 void tst_files::openLoadsFileAndAdoptsItsPath()

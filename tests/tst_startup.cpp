@@ -1,5 +1,7 @@
 // Start-up, the form of the main window and the about page.
 #include "testmain.h"
+
+#include "dialogs.h"
 #include "window.h"
 
 #include <QAction>
@@ -17,7 +19,7 @@ class tst_startup : public QObject
 
 private slots:
     void startsWithOneAboutTabAndPlainTitle();
-    void onlyTheFirstArgumentIsOpened();
+    void everyArgumentOpensInATabOfItsOwn();
     void windowHasFormSizeAndMenusInOrder();
     void menusListTheirEntriesWithSeparators();
     void actionsHaveTheirTextsAndShortcuts_data();
@@ -45,7 +47,9 @@ void tst_startup::startsWithOneAboutTabAndPlainTitle()
     QVERIFY(currentEditor(*w)->accessibleName().isEmpty());
 }
 
-void tst_startup::onlyTheFirstArgumentIsOpened()
+// The first file takes the about page's place; each further one opens in a
+// tab of its own, and one that cannot be read leaves no tab behind.
+void tst_startup::everyArgumentOpensInATabOfItsOwn()
 {
     QTemporaryDir dir;
     const QString first = dir.filePath(QStringLiteral("premier.txt"));
@@ -55,10 +59,17 @@ void tst_startup::onlyTheFirstArgumentIsOpened()
         QVERIFY(f.open(QIODevice::WriteOnly));
         f.write(QFileInfo(p).baseName().toUtf8());
     }
-    auto w = startWindow({QStringLiteral("feuillon"), first, second});
-    QCOMPARE(tabs(*w)->count(), 1);
-    QCOMPARE(w->windowTitle(), QStringLiteral("Feuillon | ") + first);
-    QCOMPARE(currentEditor(*w)->accessibleName(), first);
+    DialogAnswerer answers;
+    answers.button(QMessageBox::Ok);
+    auto w = startWindow({QStringLiteral("feuillon"), first, dir.path(), second});
+    QCOMPARE(answers.pending(), 0);
+    QCOMPARE(answers.seen().first().title, QStringLiteral("Erreur"));
+    QCOMPARE(tabs(*w)->count(), 2);
+    QCOMPARE(tabs(*w)->tabText(0), QStringLiteral("premier.txt"));
+    QCOMPARE(editorAt(*w, 0)->accessibleName(), first);
+    QCOMPARE(editorAt(*w, 1)->toPlainText(), QStringLiteral("second"));
+    QCOMPARE(w->windowTitle(), QStringLiteral("Feuillon | ") + second);
+    QCOMPARE(currentEditor(*w)->accessibleName(), second);
 }
 
 void tst_startup::windowHasFormSizeAndMenusInOrder()
