@@ -18,6 +18,9 @@ QString text_part(const QString &name);
 // Every tab change applies the stored look again; setting an unchanged style
 // sheet would re-polish the widget and everything below it, so these compare
 // with what the widget holds right now and leave it alone when equal.
+// Qt throws away a whole sheet for one empty declaration, and a colour never
+// picked is stored as one ("background-color:;"): those are left out of the
+// sheet set on the widget, the stored text stays as it is.
 void set_style_sheet(QWidget *widget, const QString &sheet);
 void set_font(QWidget *widget, const QFont &font);
 

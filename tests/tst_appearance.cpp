@@ -105,18 +105,23 @@ void tst_appearance::pickingOneColourOnFirstRunWritesExactlyItsKeys_data()
     QTest::addColumn<QStringList>("keys");
     QTest::addColumn<QString>("styleKey");
     QTest::addColumn<QString>("style");
+    QTest::addColumn<QString>("applied");
     const QString c = QStringLiteral("#1a2b3c");
     QTest::newRow("editor text colour")
         << 1 << QStringList{"afont", "bt1", "sa_bt1", "text2", "tfont", "tstyle"} << "tstyle"
-        << emptyBackground + "color:" + c + ";";
+        << emptyBackground + "color:" + c + ";"
+        << "color:" + c + ";";
     QTest::newRow("editor background colour")
         << 2 << QStringList{"afont", "bt2", "sa_bt2", "tfont", "tstyle"} << "tstyle"
+        << "background-color:" + c + ";"
         << "background-color:" + c + ";";
     QTest::newRow("application text colour")
         << 4 << QStringList{"afont", "astyle", "bt4", "sa_bt4", "text2b", "tfont"} << "astyle"
-        << emptyBackground + "color:" + c + ";";
+        << emptyBackground + "color:" + c + ";"
+        << "color:" + c + ";";
     QTest::newRow("application background colour")
         << 5 << QStringList{"afont", "astyle", "bt5", "sa_bt5", "tfont"} << "astyle"
+        << "background-color:" + c + ";"
         << "background-color:" + c + ";";
 }
 
@@ -126,9 +131,11 @@ void tst_appearance::pickingOneColourOnFirstRunWritesExactlyItsKeys()
     QFETCH(QStringList, keys);
     QFETCH(QString, styleKey);
     QFETCH(QString, style);
+    QFETCH(QString, applied);
     auto w = startWindow();
     openSettings(*w);
     pickColour(button, QColor(0x1a, 0x2b, 0x3c));
+    QCOMPARE(shownColour(*w, button), QColor(0x1a, 0x2b, 0x3c));
 
     QCOMPARE(storedKeys(), keys);
     QCOMPARE(stored(qPrintable(styleKey)), style);
@@ -136,12 +143,12 @@ void tst_appearance::pickingOneColourOnFirstRunWritesExactlyItsKeys()
     QCOMPARE(stored(qPrintable(QStringLiteral("bt%1").arg(button))), QStringLiteral("#1a2b3c"));
     QCOMPARE(settingsButton(button)->styleSheet(), QStringLiteral("background-color:#1a2b3c;"));
     if (button <= 2) {
-        QCOMPARE(currentEditor(*w)->styleSheet(), style);
+        QCOMPARE(currentEditor(*w)->styleSheet(), applied);
         QCOMPARE(w->styleSheet(), QString());
     } else {
-        QCOMPARE(w->styleSheet(), style);
-        QCOMPARE(topLevel("find_window")->styleSheet(), style);
-        QCOMPARE(topLevel("replace_window")->styleSheet(), style);
+        QCOMPARE(w->styleSheet(), applied);
+        QCOMPARE(topLevel("find_window")->styleSheet(), applied);
+        QCOMPARE(topLevel("replace_window")->styleSheet(), applied);
         QCOMPARE(topLevel("settings_window")->styleSheet(), QString());
         QCOMPARE(currentEditor(*w)->styleSheet(), QString());
     }
@@ -165,6 +172,7 @@ void tst_appearance::secondRunPickingColourFourKeepsTheStoredEditorBackground()
     QCOMPARE(stored("tstyle"), QStringLiteral("background-color:#204060;"));
     QCOMPARE(stored("bt4"), QStringLiteral("#ff8000"));
     QCOMPARE(stored("astyle"), QStringLiteral("background-color:;color:#ff8000;"));
+    QCOMPARE(shownColour(*second, 4), QColor("#ff8000"));
 }
 
 void tst_appearance::confirmationForTheOtherKindOfButtonChangesNothing_data()
