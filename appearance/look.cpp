@@ -59,10 +59,17 @@ bool describes_font(const QString &text)
 
 QFont font_from_text(const QString &text)
 {
+    if (text.section(QLatin1Char(','), 0, 0).trimmed().isEmpty())
+        return QFont();
     QFont font(text);
     if (describes_font(text))
         font.fromString(text);
     return font;
+}
+
+QString font_text(const QFont &font)
+{
+    return font.resolveMask() == 0 ? QString() : font.toString();
 }
 
 } // namespace look

@@ -211,9 +211,9 @@ void fp::save_appearance()
     put_if_not_empty("text2", edit_text);
     put_if_not_empty("text2b", app_text);
     put_if_not_empty("tstyle", edit_style);
-    put("tfont", edit_font.toString());
+    put("tfont", look::font_text(edit_font));
     put_if_not_empty("astyle", app_style);
-    put("afont", app_font.toString());
+    put("afont", look::font_text(app_font));
     if (!sync_or_put_back(store, written, before))
         QMessageBox::critical(this, tr("Erreur"),
                               tr("Les réglages d'apparence n'ont pas pu être enregistrés. "
