@@ -28,15 +28,6 @@ QString stored_text(const QSettings &store, const char *key, bool *damaged)
     return QString();
 }
 
-// A name the colour parser does not know gives an invalid colour, quietly.
-QColor colour_from_name(const QString &name)
-{
-    QColor colour;
-    if (QColor::isValidColorName(name))
-        colour.setNamedColor(name);
-    return colour;
-}
-
 // The written keys as a second reader finds them in this file.
 bool holds(const QString &file, const QSettings &store, const QStringList &keys)
 {
@@ -129,8 +120,10 @@ void fp::load_appearance()
     const QString astyle = stored("astyle");
     const QString text2 = stored("text2");
     const QString text2b = stored("text2b");
-    const QString sa_bt[] = {stored("sa_bt1"), stored("sa_bt2"), stored("sa_bt4"),
-                             stored("sa_bt5")};
+    // The pickers start from the colours shown; these are read for the
+    // damage check only.
+    for (const char *key : {"sa_bt1", "sa_bt2", "sa_bt4", "sa_bt5"})
+        stored(key);
     load_name1 = stored("bt1");
     load_name2 = stored("bt2");
     load_name4 = stored("bt4");
@@ -138,10 +131,6 @@ void fp::load_appearance()
     const bool readable = store.status() == QSettings::NoError;
     report_unreadable_store(readable && damaged ? QSettings::FormatError : store.status());
 
-    load_color1 = colour_from_name(sa_bt[0]);
-    load_color2 = colour_from_name(sa_bt[1]);
-    load_color4 = colour_from_name(sa_bt[2]);
-    load_color5 = colour_from_name(sa_bt[3]);
     edit_back = look::background_part(load_name2);
     app_back = look::background_part(load_name5);
     edit_text = text2;
