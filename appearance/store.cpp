@@ -133,8 +133,11 @@ void fp::load_appearance()
 
     edit_back = look::background_part(load_name2);
     app_back = look::background_part(load_name5);
-    edit_text = text2;
-    app_text = text2b;
+    // A text colour is kept in text2 or text2b only with its name in bt1 or
+    // bt4. A reset used to empty bt1 and bt4 and leave these: without the
+    // name they are left-overs of a look the user dropped.
+    edit_text = load_name1.isEmpty() ? QString() : text2;
+    app_text = load_name4.isEmpty() ? QString() : text2b;
     edit_style = tstyle;
     app_style = astyle;
     edit_font = look::font_from_text(tfont);
@@ -213,7 +216,10 @@ void fp::reset_opt()
 {
     QSettings store(organisation, application);
     const StoreFile before = snapshot(store);
-    const QStringList keys = {"bt1", "bt2", "bt4", "bt5", "tstyle", "tfont", "astyle", "afont"};
+    // Every key: any colour or font left behind would come back with the
+    // next pick.
+    const QStringList keys = {"bt1",   "bt2",   "bt4",    "bt5",    "tstyle", "tfont",  "astyle",
+                              "afont", "text2", "text2b", "sa_bt1", "sa_bt2", "sa_bt4", "sa_bt5"};
     for (const QString &key : keys)
         store.setValue(key, QString());
     // The new instance reads the store at once: the writes must be there first.

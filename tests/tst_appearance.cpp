@@ -67,6 +67,7 @@ private slots:
     void startAppliesTheStoredLookToEditorAndApplication();
     void tabChangeAppliesTheStoredLookToTheNewlyCurrentEditorOnly();
     void loadNeverTouchesTheColoursPickedInThisRun();
+    void pickAfterAnEarlierResetBringsNoOldColourBack();
     void corruptStoredValuesAreAppliedWithoutCrashing_data();
     void corruptStoredValuesAreAppliedWithoutCrashing();
     void tabChangeWithUnchangedStoreRestylesNothing_data();
@@ -307,6 +308,18 @@ void tst_appearance::loadNeverTouchesTheColoursPickedInThisRun()
     // The swatches follow the store as read at the last load.
     openSettings(*w);
     QCOMPARE(settingsButton(1)->styleSheet(), QStringLiteral("background-color:#000001;"));
+}
+
+// A reset used to leave text2, text2b and the sa_bt keys as they were.
+void tst_appearance::pickAfterAnEarlierResetBringsNoOldColourBack()
+{
+    storeValues({{"text2", "color:#aa0000;"}, {"text2b", "color:#00aa00;"}, {"bt1", ""}});
+    auto w = startWindow();
+    openSettings(*w);
+    pickColour(2, QColor("#fafafa"));
+    pickColour(5, QColor("#e0e0e0"));
+    QCOMPARE(stored("tstyle"), QStringLiteral("background-color:#fafafa;"));
+    QCOMPARE(stored("astyle"), QStringLiteral("background-color:#e0e0e0;"));
 }
 
 void tst_appearance::corruptStoredValuesAreAppliedWithoutCrashing_data()
