@@ -127,7 +127,6 @@ private:
     QString pick_name1, pick_name2, pick_name4, pick_name5;
     QString load_name1, load_name2, load_name4, load_name5;
     QColor pick_color1, pick_color2, pick_color4, pick_color5;
-    QColor load_color1, load_color2, load_color4, load_color5;
     bool picked1 = false, picked2 = false, picked4 = false, picked5 = false;
 
     // --- app (app/fp.cpp) ---
