@@ -39,9 +39,9 @@ void checkResetStore(QSettings &store)
     }
 }
 
-QString writeDocument(const QTemporaryDir &dir)
+QString writeDocument(const QTemporaryDir &dir, const QString &name = QStringLiteral("lettre.txt"))
 {
-    const QString path = dir.filePath(QStringLiteral("lettre.txt"));
+    const QString path = dir.filePath(name);
     QFile file(path);
     if (file.open(QIODevice::WriteOnly))
         file.write("Bonjour\n");
@@ -165,7 +165,7 @@ private slots:
 
     void resetEmptiesEveryKeyAndTellsWhenTheProgramCannotStart();
     void resetThatCannotReachTheStoreKeepsTheWindowOpen();
-    void resetRestartsTheRealProgramWithTheSameFile();
+    void resetRestartsTheRealProgramWithTheSameFiles();
 };
 
 void tst_restart::resetEmptiesEveryKeyAndTellsWhenTheProgramCannotStart()
@@ -228,7 +228,7 @@ void tst_restart::resetThatCannotReachTheStoreKeepsTheWindowOpen()
     QCOMPARE(none.seen().size(), 0);
 }
 
-void tst_restart::resetRestartsTheRealProgramWithTheSameFile()
+void tst_restart::resetRestartsTheRealProgramWithTheSameFiles()
 {
     for (const char *tool : {"xvfb-run", "Xvfb", "xdotool", "timeout"})
         if (QStandardPaths::findExecutable(QLatin1String(tool)).isEmpty())
@@ -237,6 +237,7 @@ void tst_restart::resetRestartsTheRealProgramWithTheSameFile()
 
     QTemporaryDir dir;
     const QString document = writeDocument(dir);
+    const QString second = writeDocument(dir, QStringLiteral("suite.txt"));
     const QString config = dir.filePath(QStringLiteral("config"));
     const QString storeFile = config + QStringLiteral("/vrel/Feuillon.conf");
     {
@@ -250,10 +251,11 @@ void tst_restart::resetRestartsTheRealProgramWithTheSameFile()
     run.env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
     run.env.insert(QStringLiteral("XDG_CONFIG_HOME"), config);
     run.program.setProcessEnvironment(run.env);
-    run.program.start(QStringLiteral(FEUILLON_EXECUTABLE), {document});
+    run.program.start(QStringLiteral(FEUILLON_EXECUTABLE), {document, second});
     QVERIFY(run.program.waitForStarted());
 
-    const QString title = QStringLiteral("Feuillon | ") + document;
+    // The last file opened is the one shown.
+    const QString title = QStringLiteral("Feuillon | ") + second;
     const QString window =
         run.xdotool({"search", "--sync", "--onlyvisible", "--name", "^Feuillon"});
     QVERIFY2(!window.isEmpty(), "the program's window did not appear");
@@ -284,7 +286,8 @@ void tst_restart::resetRestartsTheRealProgramWithTheSameFile()
     const qint64 pid = run.xdotool({"getwindowpid", restarted}).toLongLong();
     QVERIFY(pid > 0);
     QCOMPARE(parentOf(pid), qint64(::getpid()));
-    QCOMPARE(commandLineOf(pid), (QStringList{QStringLiteral(FEUILLON_EXECUTABLE), document}));
+    QCOMPARE(commandLineOf(pid),
+             (QStringList{QStringLiteral(FEUILLON_EXECUTABLE), document, second}));
 
     QSettings store(storeFile, QSettings::IniFormat);
     store.sync();
