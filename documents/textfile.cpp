@@ -434,40 +434,33 @@ bool write(const QString &path, const QByteArray &bytes, QString *kept_backup, F
 
 QString describe(Failure failure)
 {
-    const char *sentence = nullptr;
+    const auto text = [](const char *sentence) {
+        return QCoreApplication::translate("textfile", sentence);
+    };
     switch (failure) {
     case Failure::None:
         return QString();
     case Failure::NoSpace:
-        sentence = "Le disque est plein.";
-        break;
+        return text("Le disque est plein.");
     case Failure::Permission:
-        sentence = "Vous n'avez pas les droits nécessaires sur ce fichier ou sur son dossier.";
-        break;
+        return text("Vous n'avez pas les droits nécessaires sur ce fichier ou sur son dossier.");
     case Failure::ReadOnlyFileSystem:
-        sentence = "Ce disque est en lecture seule\u00A0: rien ne peut y être écrit.";
-        break;
+        return text("Ce disque est en lecture seule\u00A0: rien ne peut y être écrit.");
     case Failure::Quota:
-        sentence = "Votre quota d'espace disque est atteint.";
-        break;
+        return text("Votre quota d'espace disque est atteint.");
     case Failure::TooLarge:
-        sentence = "Le fichier dépasse la taille maximale permise.";
-        break;
+        return text("Le fichier dépasse la taille maximale permise.");
     case Failure::NotRegularFile:
-        sentence = "Ce nom ne désigne pas un fichier ordinaire, mais un dossier, un "
-                   "périphérique ou un tube.";
-        break;
+        return text("Ce nom ne désigne pas un fichier ordinaire, mais un dossier, un "
+                    "périphérique ou un tube.");
     case Failure::FolderMissing:
-        sentence = "Le dossier de ce fichier n'existe pas ou n'est pas un dossier.";
-        break;
+        return text("Le dossier de ce fichier n'existe pas ou n'est pas un dossier.");
     case Failure::ChangedUnderUs:
-        sentence = "Un autre programme a remplacé le fichier entre-temps.";
-        break;
+        return text("Un autre programme a remplacé le fichier entre-temps.");
     case Failure::Other:
-        sentence = "Le système a signalé une erreur inattendue.";
         break;
     }
-    return QCoreApplication::translate("textfile", sentence);
+    return text("Le système a signalé une erreur inattendue.");
 }
 
 } // namespace textfile
