@@ -14,6 +14,7 @@ class QGridLayout;
 class QKeyEvent;
 class QLabel;
 class QLineEdit;
+class QMessageBox;
 class QPushButton;
 class QTextEdit;
 class QWheelEvent;
@@ -136,19 +137,30 @@ private:
     void deleteMemberWidgets();
 
     // --- documents: private helpers ---
+    // A tab's document facts (path, encoding trouble, zoom) live in its
+    // record, docinfo::of(editor) (documents/docinfo.h).
     QTextEdit *editor_at(int index) const;
+    void mirror_path();
     void clear_all();
-    bool offer_save_editor(QTextEdit *editor);
+    // Why a document's text is about to go; may_text_go decides whether it
+    // may, for every caller (documents/saveoffer.cpp).
+    enum class Offer {
+        Current,    // "Nouveau", "Ouvrir", closing the current tab
+        Background, // closing a tab the user is not looking at
+        EndOfRun    // the window goes: a failed write asks for another name
+    };
+    bool may_text_go(QTextEdit *editor, Offer offer);
     void offer_save_at_exit();
+    bool run_ending = false;
+    int answer(QMessageBox &box);
+    int ask_to_save(QTextEdit *editor);
+    QString document_name(QTextEdit *editor) const;
     enum class WriteOutcome { Written, Failed, Declined };
     WriteOutcome write_editor(QTextEdit *editor, const QString &path);
     bool confirm_replacement(QTextEdit *editor);
-    int ask_to_save(QTextEdit *editor);
-    QString document_name(QTextEdit *editor) const;
-    bool save_through_dialog(QTextEdit *editor, const QString &filter);
-    void offer_editor_at_exit(QTextEdit *editor);
+    WriteOutcome save_under_new_name(QTextEdit *editor, const QString &filter, bool adopt);
+    void adopt_path(QTextEdit *editor, const QString &path);
     void choose_and_load();
-    bool saveas_succeeded = false;
 
     // --- search: private helpers ---
     class highlight_trace;

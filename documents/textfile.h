@@ -9,10 +9,6 @@ class QTextDocument;
 
 namespace textfile {
 
-// Editor property set while its file held bytes that could not be decoded:
-// saving would replace them, so it is never written without telling the user.
-inline constexpr char undecodable_property[] = "feuillon_undecodable";
-
 // Why a read or a write failed, as far as the system said.
 enum class Failure {
     None,
