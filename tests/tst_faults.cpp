@@ -218,9 +218,11 @@ void tst_faults::failedInPlaceWriteRestoresSharedFile()
     if (!arm(fault, freeKiB * 1024, &why))
         QSKIP(why);
     QString kept;
-    const bool written = textfile::write(path, numberedText(100 * 1024), &kept);
+    textfile::Failure said = textfile::Failure::None;
+    const bool written = textfile::write(path, numberedText(100 * 1024), &kept, &said);
     fault.limit.reset();
     QVERIFY(!written);
+    QCOMPARE(said, fault.disk ? textfile::Failure::NoSpace : textfile::Failure::TooLarge);
     QVERIFY(kept.isEmpty());
     QCOMPARE(fileBytes(path), oldBytes);
     struct stat a {

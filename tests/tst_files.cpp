@@ -52,14 +52,6 @@ private slots:
 static const QString errorTitle = QStringLiteral("Erreur");
 static const QString writeError = QStringLiteral("Imposible d'enregistrer le fichier !!!");
 
-static QString makeFile(const QTemporaryDir &dir, const QString &name, const QByteArray &bytes)
-{
-    const QString path = dir.filePath(name);
-    if (!writeFileBytes(path, bytes))
-        qWarning("could not write %s", qPrintable(path));
-    return path;
-}
-
 void tst_files::readableArgumentReplacesAboutPage()
 {
     QTemporaryDir dir;

@@ -42,14 +42,6 @@ private slots:
 
 static const QString question = QStringLiteral("Vouler vous enregistrer le fichier actuelle ?");
 
-static QString makeFile(const QTemporaryDir &dir, const QString &name, const QByteArray &bytes)
-{
-    const QString path = dir.filePath(name);
-    if (!writeFileBytes(path, bytes))
-        qWarning("could not write %s", qPrintable(path));
-    return path;
-}
-
 // The file behind an open document is replaced by a folder, so that writing
 // to it fails even for root.
 static void breakFile(const QString &path)
