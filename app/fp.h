@@ -20,6 +20,10 @@ class QPushButton;
 class QTextEdit;
 class QWheelEvent;
 
+namespace textfile {
+enum class Failure;
+}
+
 QT_BEGIN_NAMESPACE
 namespace Ui {
 class fp;
@@ -157,6 +161,8 @@ private:
     QString document_name(QTextEdit *editor) const;
     enum class WriteOutcome { Written, Failed, Declined };
     WriteOutcome write_editor(QTextEdit *editor, const QString &path);
+    void tell_file_error(const QString &what, textfile::Failure failure, const QString &path,
+                         const QString &more = QString());
     bool confirm_replacement(QTextEdit *editor);
     WriteOutcome save_under_new_name(QTextEdit *editor, const QString &filter, bool adopt);
     void adopt_path(QTextEdit *editor, const QString &path);

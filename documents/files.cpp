@@ -19,9 +19,7 @@ bool fp::load_file(QString path)
 {
     const textfile::ReadResult read = textfile::read(path);
     if (read.status == textfile::ReadStatus::Unreadable) {
-        QMessageBox::critical(this, tr("Erreur"),
-                              tr("Impossible de lire le fichier !!!") + QLatin1Char('\n') +
-                                  QDir::toNativeSeparators(path));
+        tell_file_error(tr("Impossible de lire le fichier !!!"), read.failure, path);
         return false;
     }
     // A missing file is a new one: the first save creates it.
@@ -39,6 +37,19 @@ bool fp::load_file(QString path)
     return true;
 }
 
+// The box says what failed, why, and which file; Qt's own reasons are in
+// English, so the cause is the program's French sentence.
+void fp::tell_file_error(const QString &what, textfile::Failure failure, const QString &path,
+                         const QString &more)
+{
+    QMessageBox box(QMessageBox::Critical, tr("Erreur"), what, QMessageBox::Ok, this);
+    QStringList details{textfile::describe(failure),
+                        tr("Fichier\u00A0: %1").arg(QDir::toNativeSeparators(path)), more};
+    details.removeAll(QString());
+    box.setInformativeText(details.join(QLatin1Char('\n')));
+    box.exec();
+}
+
 bool fp::write_file(QString path)
 {
     return write_editor(cur_editor(), path) == WriteOutcome::Written;
@@ -51,14 +62,14 @@ fp::WriteOutcome fp::write_editor(QTextEdit *editor, const QString &path)
         return WriteOutcome::Declined;
     const QByteArray bytes = textfile::documentText(*editor->document()).toUtf8();
     QString kept_backup;
-    if (!textfile::write(path, bytes, &kept_backup)) {
-        QMessageBox box(QMessageBox::Critical, tr("Erreur"),
-                        tr("Imposible d'enregistrer le fichier !!!"), QMessageBox::Ok, this);
+    textfile::Failure failure = textfile::Failure::None;
+    if (!textfile::write(path, bytes, &kept_backup, &failure)) {
         // The user must know where the old content is if the file lost it.
-        if (!kept_backup.isEmpty())
-            box.setInformativeText(tr("Une copie de l'ancien contenu est conservée dans : %1")
-                                       .arg(QDir::toNativeSeparators(kept_backup)));
-        box.exec();
+        tell_file_error(tr("Imposible d'enregistrer le fichier !!!"), failure, path,
+                        kept_backup.isEmpty()
+                            ? QString()
+                            : tr("Une copie de l'ancien contenu est conservée dans : %1")
+                                  .arg(QDir::toNativeSeparators(kept_backup)));
         return WriteOutcome::Failed;
     }
     editor->document()->setModified(false);

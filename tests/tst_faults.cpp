@@ -124,6 +124,9 @@ void tst_faults::fullDiskKeepsOldFileOrWritesNewOneWhole()
         QCOMPARE(answers.seen().first().title, QStringLiteral("Erreur"));
         QCOMPARE(answers.seen().first().text,
                  QStringLiteral("Imposible d'enregistrer le fichier !!!"));
+        QVERIFY(answers.seen().first().informative.contains(
+            means == "tmpfs" ? QStringLiteral("Le disque est plein.")
+                             : QStringLiteral("dépasse la taille maximale")));
     }
     markAllSaved(*w);
     reliability(QStringLiteral("full disk (%1): %2 KiB free, %3 KiB document")

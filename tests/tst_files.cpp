@@ -3,6 +3,7 @@
 #include "testmain.h"
 
 #include "dialogs.h"
+#include "faults.h"
 #include "files.h"
 #include "window.h"
 
@@ -107,7 +108,10 @@ void tst_files::unreadableArgumentShowsErrorAndKeepsAboutPage()
     auto w = startWindow({"feuillon", path});
     QVERIFY(answers.waitDone());
     QCOMPARE(answers.seen().first().title, errorTitle);
-    QVERIFY(answers.seen().first().text.startsWith("Impossible de lire le fichier"));
+    QCOMPARE(answers.seen().first().text, QStringLiteral("Impossible de lire le fichier !!!"));
+    QVERIFY(answers.seen().first().informative.contains(
+        QStringLiteral("ne désigne pas un fichier ordinaire")));
+    QVERIFY(answers.seen().first().informative.contains(path));
     QCOMPARE(tabs(*w)->count(), 1);
     QCOMPARE(tabs(*w)->tabText(0), QStringLiteral("A Propos de 1.4.9"));
     QCOMPARE(w->windowTitle(), QStringLiteral("Feuillon"));
@@ -369,14 +373,20 @@ void tst_files::saveWithPathWritesWithoutDialog()
 void tst_files::failedSaveAsKeepsOldPathAndText_data()
 {
     QTest::addColumn<QString>("kind");
-    QTest::newRow("parent is a regular file") << "parent";
-    QTest::newRow("device /dev/full") << "device";
-    QTest::newRow("fifo") << "fifo";
+    QTest::addColumn<QString>("cause");
+    const QString notAFile = QStringLiteral("ne désigne pas un fichier ordinaire");
+    QTest::newRow("parent is a regular file") << "parent"
+                                              << "n'existe pas ou n'est pas un dossier";
+    QTest::newRow("device /dev/full") << "device" << notAFile;
+    QTest::newRow("fifo") << "fifo" << notAFile;
+    QTest::newRow("folder the user may not write") << "read-only"
+                                                   << "pas les droits";
 }
 
 void tst_files::failedSaveAsKeepsOldPathAndText()
 {
     QFETCH(QString, kind);
+    QFETCH(QString, cause);
     QTemporaryDir dir;
     const QString path = makeFile(dir, "garde.txt", "ancien");
     QString target = dir.filePath("tube");
@@ -386,18 +396,33 @@ void tst_files::failedSaveAsKeepsOldPathAndText()
         target = QStringLiteral("/dev/full");
     if (kind == "fifo")
         QCOMPARE(mkfifo(QFile::encodeName(target).constData(), 0600), 0);
+    if (kind == "read-only") {
+        // Root may write anywhere: the save runs as nobody, in a folder of root's.
+        QVERIFY(QFile::setPermissions(dir.path(), QFile::Permissions(0x7755)));
+        target = dir.filePath("à-root/lettre.txt");
+        QVERIFY(QDir().mkpath(QFileInfo(target).path()));
+    }
     auto w = startWindow({"feuillon", path});
     type(currentEditor(*w), "nouveau ");
     DialogAnswerer answers;
     answers.file(target);
     // The save dialog asks before replacing something that exists.
-    if (kind != "parent")
+    if (kind != "parent" && kind != "read-only")
         answers.button(QMessageBox::Yes);
     answers.button(QMessageBox::Ok);
-    action(*w, "ac_enrs")->trigger();
+    {
+        std::unique_ptr<AsNobody> nobody;
+        if (kind == "read-only" && !(nobody = std::make_unique<AsNobody>())->ok)
+            QSKIP("cannot act as the user nobody here");
+        action(*w, "ac_enrs")->trigger();
+    }
     QCOMPARE(answers.pending(), 0);
     QCOMPARE(answers.seen().last().title, errorTitle);
     QCOMPARE(answers.seen().last().text, writeError);
+    // Why, in French, and which file.
+    QVERIFY2(answers.seen().last().informative.contains(cause),
+             qPrintable(answers.seen().last().informative));
+    QVERIFY(answers.seen().last().informative.contains(target));
     QCOMPARE(w->windowTitle(), "Feuillon | " + path);
     QCOMPARE(currentEditor(*w)->accessibleName(), path);
     QCOMPARE(tabs(*w)->tabText(0), QStringLiteral("garde.txt"));

@@ -75,8 +75,10 @@ void DialogAnswerer::answer(QWidget *dialog)
     Seen seen;
     seen.kind = files ? QStringLiteral("file") : QStringLiteral("message");
     seen.title = dialog->windowTitle();
-    if (box)
+    if (box) {
         seen.text = box->text();
+        seen.informative = box->informativeText();
+    }
     if (files)
         seen.text = files->nameFilters().join(QStringLiteral(";;"));
 

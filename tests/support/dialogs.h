@@ -19,6 +19,7 @@ public:
         QString kind; // "message" or "file"
         QString title;
         QString text;         // message text; for a file dialog its name filters, joined by ";;"
+        QString informative;  // a message box's informative text
         QString answeredWith; // button text or the file name typed
     };
 
