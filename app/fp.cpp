@@ -2,6 +2,7 @@
 // the start-up sequence, the destructor as the shut-down sequence.
 #include "fp.h"
 #include "documents/filedrop.h"
+#include "documents/journal.h"
 #include "ui_fp.h"
 
 #include <QApplication>
@@ -14,6 +15,8 @@
 #include <QPushButton>
 #include <QTextCursor>
 #include <QTextEdit>
+#include <QThreadPool>
+#include <QTimer>
 
 fp::fp(QWidget *parent) : fp(QCoreApplication::arguments(), parent) {}
 
@@ -31,6 +34,7 @@ fp::fp(const QStringList &arguments, QWidget *parent)
     if (windowIcon().availableSizes().isEmpty())
         setWindowIcon(QApplication::windowIcon());
 
+    start_journal();
     // Files dropped from the desktop open in tabs of their own.
     file_drops =
         new FileDropFilter([this](const QStringList &paths) { open_in_new_tabs(paths); }, this);
@@ -56,7 +60,10 @@ fp::fp(const QStringList &arguments, QWidget *parent)
 
 fp::~fp()
 {
-    offer_save_at_exit();
+    // Ended by a signal, nobody is there to answer: the journal keeps it all.
+    if (!ending_by_signal)
+        offer_save_at_exit();
+    finish_journal();
     restart_if_asked();
     deleteMemberWidgets();
     delete ui;

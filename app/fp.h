@@ -7,7 +7,9 @@
 #include <QMainWindow>
 #include <QString>
 #include <QStringList>
+#include <memory>
 
+class EndSignals;
 class FileDropFilter;
 class QColorDialog;
 class QFontDialog;
@@ -23,6 +25,12 @@ class QWheelEvent;
 namespace textfile {
 enum class Failure;
 }
+namespace journal {
+class Run;
+struct Entry;
+} // namespace journal
+class QThreadPool;
+class QTimer;
 
 QT_BEGIN_NAMESPACE
 namespace Ui {
@@ -52,6 +60,10 @@ public:
     bool load_file(QString path);
     bool write_file(QString path);
     bool offer_save();
+
+    // documents/recovery.cpp: a desktop log-out, a kill or a closed terminal
+    // keeps every unsaved text in the recovery journal and ends the run.
+    void end_on_signals();
 
     // appearance/store.cpp
     void load_appearance();
@@ -155,7 +167,6 @@ private:
     };
     bool may_text_go(QTextEdit *editor, Offer offer);
     void offer_save_at_exit();
-    bool run_ending = false;
     int answer(QMessageBox &box);
     int ask_to_save(QTextEdit *editor);
     QString document_name(QTextEdit *editor) const;
@@ -169,6 +180,25 @@ private:
     void choose_and_load();
     void open_in_new_tabs(const QStringList &paths);
     FileDropFilter *file_drops = nullptr;
+
+    // --- documents: the recovery journal (documents/recovery.cpp) ---
+    std::unique_ptr<journal::Run> journal_run;
+    std::unique_ptr<QThreadPool> journal_writer;
+    QTimer *journal_timer = nullptr;
+    qint64 journal_pending_since = 0;
+    int journal_serial = 0;
+    bool journal_trouble_told = false;
+    bool ending_by_signal = false;
+    void start_journal();
+    void journal_soon();
+    void write_journal(bool now);
+    void forget_journal(QTextEdit *editor);
+    void finish_journal();
+    void tell_journal_trouble();
+    void discard_text(QTextEdit *editor);
+    void keep_previous_file(const QString &path);
+    void offer_recovery();
+    void restore_entry(const journal::Entry &entry);
 
     // --- search: private helpers ---
     class highlight_trace;

@@ -17,6 +17,7 @@ int main(int argc, char **argv)
         // The window goes before the application object: its destructor
         // still shows the end-of-run save offer.
         fp window;
+        window.end_on_signals();
         window.show();
         result = app.exec();
     }

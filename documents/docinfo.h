@@ -33,6 +33,11 @@ public:
     // them, so the text is never written without telling the user.
     bool undecodable = false;
 
+    // Its copy in the recovery journal, and the text revision copied there
+    // (-1: none).
+    QString journal_id;
+    int journaled_revision = -1;
+
     // Zoom steps the editor carries and the font size they gave it, so it
     // can be brought back to its own size when it becomes current again.
     int zoom_steps = 0;

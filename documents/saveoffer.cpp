@@ -28,17 +28,12 @@ public:
 };
 } // namespace
 
-// Yes, No, or no answer. At the end of the run nothing can wait for a later
-// answer, so the question comes back until it gets one.
+// Yes, No, or no answer.
 int fp::answer(QMessageBox &box)
 {
     NoAnswerOnEscape filter;
     box.installEventFilter(&filter);
-    int result;
-    do
-        result = box.exec();
-    while (run_ending && result != QMessageBox::Yes && result != QMessageBox::No);
-    return result;
+    return box.exec();
 }
 
 bool fp::offer_save()
@@ -49,6 +44,9 @@ bool fp::offer_save()
 // A document with a path is written there without a question, unless its
 // bytes could not all be decoded; any other is asked about. Returns whether
 // the caller may go on: the text is written or the user chose to drop it.
+// Text the user drops, and a file's content written over without a question,
+// go to the folder of discarded texts; text left without an answer at the end
+// of the run stays in the recovery journal.
 bool fp::may_text_go(QTextEdit *editor, Offer offer)
 {
     if (!editor->document()->isModified())
@@ -60,12 +58,17 @@ bool fp::may_text_go(QTextEdit *editor, Offer offer)
     if (path.isEmpty() || doc->undecodable) {
         const int answer = ask_to_save(editor);
         if (answer == QMessageBox::No) {
+            discard_text(editor);
             if (offer == Offer::Current)
                 reset_doc();
+            else
+                editor->document()->setModified(false);
             return true;
         }
         if (answer != QMessageBox::Yes)
             return false;
+    } else {
+        keep_previous_file(path);
     }
     if (!path.isEmpty()) {
         const WriteOutcome outcome = write_editor(editor, path);
@@ -99,7 +102,6 @@ bool fp::may_text_go(QTextEdit *editor, Offer offer)
 // Every modified tab is offered, the current one first.
 void fp::offer_save_at_exit()
 {
-    run_ending = true;
     QList<QTextEdit *> editors{cur_editor()};
     for (int i = 0; i < ui->onglet->count(); ++i)
         if (!editors.contains(editor_at(i)))

@@ -54,6 +54,7 @@ void fp::newtab()
     // and then vanish, or turn into stray characters, on saving.
     editor->setAcceptRichText(false);
     editor->viewport()->installEventFilter(file_drops);
+    connect(editor, &QTextEdit::textChanged, this, &fp::journal_soon);
     const int at = ui->onglet->currentIndex() + 1;
     ui->onglet->insertTab(at, editor, QStringLiteral("Nouvelle Onglet"));
     ui->onglet->setCurrentIndex(at);
@@ -79,6 +80,7 @@ void fp::closetab(int cli)
     if (closing != cur_editor()) {
         if (!may_text_go(closing, Offer::Background))
             return;
+        forget_journal(closing);
         ui->onglet->removeTab(cli);
         closing->deleteLater();
         return;
@@ -86,6 +88,7 @@ void fp::closetab(int cli)
     if (!offer_save())
         return;
     reset_doc();
+    forget_journal(closing);
     if (ui->onglet->currentIndex() != 0 || cli != 0) {
         ui->onglet->removeTab(cli);
     } else {

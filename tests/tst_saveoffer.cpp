@@ -3,6 +3,7 @@
 #include "testmain.h"
 
 #include "dialogs.h"
+#include "documents/journal.h"
 #include "files.h"
 #include "window.h"
 
@@ -37,7 +38,9 @@ private slots:
     void endOfRunAsksForEachUnsavedTabNamingIt();
     void endOfRunFailedWriteLeadsBackToSaveDialog();
     void endOfRunAsksNothingForUntouchedTabs();
-    void endOfRunAsksAgainUntilAnswered();
+    void endOfRunWithoutAnswerKeepsTextForNextStart_data();
+    void endOfRunWithoutAnswerKeepsTextForNextStart();
+    void noKeepsTheDroppedTextInTheDiscardedFolder();
 };
 
 static const QString question = QStringLiteral("Vouler vous enregistrer le fichier actuelle ?");
@@ -423,22 +426,61 @@ void tst_saveoffer::endOfRunAsksNothingForUntouchedTabs()
     QCOMPARE(fileBytes(path), QByteArray("tel quel\r\n"));
 }
 
-// Once the window goes nothing can wait for a later answer: the question
-// comes back until it gets Yes or No.
-void tst_saveoffer::endOfRunAsksAgainUntilAnswered()
+void tst_saveoffer::endOfRunWithoutAnswerKeepsTextForNextStart_data()
 {
-    QTemporaryDir dir;
-    const QString path = dir.filePath("fin.txt");
+    QTest::addColumn<QString>("gesture");
+    QTest::newRow("Escape") << "escape";
+    QTest::newRow("close button") << "close";
+    QTest::newRow("Oui then a cancelled dialog") << "cancel";
+}
+
+// Nothing waits for a later answer once the window goes: text left without
+// one stays in the recovery journal and is offered at the next start.
+void tst_saveoffer::endOfRunWithoutAnswerKeepsTextForNextStart()
+{
+    QFETCH(QString, gesture);
     auto w = startWindow();
     action(*w, "actionNouvelle_Onglet")->trigger();
     type(currentEditor(*w), "dernier mot");
     DialogAnswerer answers;
-    answers.escape().closeWindow().button(QMessageBox::Yes).file(path);
+    if (gesture == "escape")
+        answers.escape();
+    else if (gesture == "close")
+        answers.closeWindow();
+    else
+        answers.button(QMessageBox::Yes).file("");
     w.reset();
     QCOMPARE(answers.pending(), 0);
+    answers.press("Restaurer");
+    w = startWindow({"feuillon"}, true);
+    QVERIFY(answers.waitDone());
+    QCOMPARE(answers.seen().last().title, QStringLiteral("Textes non enregistrés"));
+    QVERIFY(answers.seen().last().informative.contains(QStringLiteral("dernier mot")));
+    QCOMPARE(currentEditor(*w)->toPlainText(), QStringLiteral("dernier mot"));
+    QCOMPARE(tabs(*w)->tabText(tabs(*w)->currentIndex()), QStringLiteral("Nouvelle Onglet"));
+    QVERIFY(currentEditor(*w)->document()->isModified());
     QCOMPARE(answers.unexpected(), 0);
-    QCOMPARE(answers.seen().at(1).text, question);
-    QCOMPARE(fileBytes(path), QByteArray("dernier mot"));
+    markAllSaved(*w);
+}
+
+// A "Non" drops the text from the editor, not from the disk: it waits in the
+// folder of discarded texts, and nothing is offered at the next start.
+void tst_saveoffer::noKeepsTheDroppedTextInTheDiscardedFolder()
+{
+    QDir(journal::discarded_root()).removeRecursively();
+    auto w = startWindow();
+    action(*w, "actionNouvelle_Onglet")->trigger();
+    type(currentEditor(*w), "jeté par erreur");
+    DialogAnswerer answers;
+    answers.button(QMessageBox::No);
+    w.reset();
+    const QStringList kept = QDir(journal::discarded_root()).entryList(QDir::Files);
+    QCOMPARE(kept.size(), 1);
+    QVERIFY(kept.first().endsWith(QStringLiteral("Nouvelle Onglet.txt")));
+    QCOMPARE(fileBytes(journal::discarded_root() + "/" + kept.first()),
+             QStringLiteral("jeté par erreur").toUtf8());
+    w = startWindow({"feuillon"}, true);
+    QCOMPARE(answers.unexpected(), 0);
 }
 
 FEUILLON_TEST_MAIN(tst_saveoffer)

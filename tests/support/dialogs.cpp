@@ -23,6 +23,12 @@ DialogAnswerer &DialogAnswerer::button(QMessageBox::StandardButton which)
     return *this;
 }
 
+DialogAnswerer &DialogAnswerer::press(const QString &label)
+{
+    m_steps.append({false, Gesture::Button, QMessageBox::NoButton, label});
+    return *this;
+}
+
 DialogAnswerer &DialogAnswerer::escape()
 {
     m_steps.append({false, Gesture::Escape, QMessageBox::NoButton, {}});
@@ -110,6 +116,9 @@ void DialogAnswerer::answer(QWidget *dialog)
     }
     if (box) {
         QAbstractButton *b = box->button(step.button);
+        for (QAbstractButton *labelled : box->buttons())
+            if (!step.path.isEmpty() && labelled->text() == step.path)
+                b = labelled;
         seen.answeredWith = b ? b->text() : QStringLiteral("<missing button>");
         m_seen.append(seen);
         if (b)

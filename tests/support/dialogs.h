@@ -28,6 +28,8 @@ public:
 
     // Presses this button of the next message box.
     DialogAnswerer &button(QMessageBox::StandardButton which);
+    // Presses the button of the next message box that shows this text.
+    DialogAnswerer &press(const QString &label);
     // Gives the next message box no answer, as a user does with Escape or
     // with the close button of its title bar.
     DialogAnswerer &escape();
@@ -48,7 +50,7 @@ private:
         bool isFile;
         Gesture gesture = Gesture::Button;
         QMessageBox::StandardButton button;
-        QString path;
+        QString path; // for a file dialog; for a message box, a button's text
     };
     void poll();
     void answer(QWidget *dialog);

@@ -1,13 +1,21 @@
 #include "window.h"
 
+#include "documents/journal.h"
+
 #include <QAction>
 #include <QApplication>
+#include <QDir>
 #include <QTest>
 
 namespace feuillon_test {
 
-std::unique_ptr<fp> startWindow(const QStringList &arguments)
+std::unique_ptr<fp> startWindow(const QStringList &arguments, bool keepJournal)
 {
+    if (!keepJournal) {
+        journal::Orphans ended = journal::find_orphans();
+        for (const QString &folder : std::as_const(ended.folders))
+            QDir(folder).removeRecursively();
+    }
     auto window = std::make_unique<fp>(arguments);
     window->show();
     if (!QTest::qWaitForWindowExposed(window.get()))

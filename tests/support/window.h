@@ -3,8 +3,8 @@
 
 #include "fp.h"
 
-#include <QStringList>
 #include <QPushButton>
+#include <QStringList>
 #include <QTabWidget>
 #include <QTextEdit>
 #include <memory>
@@ -13,7 +13,10 @@ namespace feuillon_test {
 
 // A shown and exposed main window started with these command-line arguments
 // (the program name first).
-std::unique_ptr<fp> startWindow(const QStringList &arguments = {QStringLiteral("feuillon")});
+// Texts an earlier window of the test left in the recovery journal are
+// removed first, unless the test is about them.
+std::unique_ptr<fp> startWindow(const QStringList &arguments = {QStringLiteral("feuillon")},
+                                bool keepJournal = false);
 
 QTabWidget *tabs(fp &window);
 QTextEdit *currentEditor(fp &window);

@@ -1,0 +1,229 @@
+#include "journal.h"
+#include "textfile.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QRandomGenerator>
+#include <QStandardPaths>
+
+#include <algorithm>
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace journal {
+
+namespace {
+constexpr int format_version = 1;
+const QString entry_suffix = QStringLiteral(".entry");
+const QString lock_suffix = QStringLiteral(".lock");
+
+QString data_root()
+{
+    // Beside where the settings store's names would put the program's data.
+    const QString base = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
+    return base + QStringLiteral("/vrel/Feuillon");
+}
+
+// A renamed file is on disk only once its folder is.
+void sync_folder(const QString &folder)
+{
+    const int fd =
+        ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        return;
+    ::fsync(fd);
+    ::close(fd);
+}
+
+QByteArray read_all(const QString &path, bool *ok)
+{
+    QFile file(path);
+    *ok = QFileInfo(path).isFile() && file.open(QIODevice::ReadOnly);
+    QByteArray bytes = *ok ? file.readAll() : QByteArray();
+    *ok = *ok && file.error() == QFileDevice::NoError;
+    return bytes;
+}
+} // namespace
+
+QString journal_root()
+{
+    return data_root() + QStringLiteral("/journal");
+}
+
+QString discarded_root()
+{
+    return data_root() + QStringLiteral("/textes-abandonnés");
+}
+
+QByteArray encode(const Entry &entry)
+{
+    const QByteArray text = entry.text.toUtf8();
+    QJsonObject header{{QStringLiteral("feuillon-journal"), format_version},
+                       {QStringLiteral("path"), entry.path},
+                       {QStringLiteral("title"), entry.title},
+                       {QStringLiteral("written"), entry.written.toString(Qt::ISODateWithMs)},
+                       {QStringLiteral("bytes"), double(text.size())}};
+    return QJsonDocument(header).toJson(QJsonDocument::Compact) + '\n' + text;
+}
+
+bool decode(const QByteArray &bytes, Entry *entry, bool *newer)
+{
+    if (newer)
+        *newer = false;
+    const qsizetype end = bytes.indexOf('\n');
+    if (end < 0)
+        return false;
+    const QJsonObject header = QJsonDocument::fromJson(bytes.left(end)).object();
+    const int version = header.value(QStringLiteral("feuillon-journal")).toInt(0);
+    if (version > format_version && newer)
+        *newer = true;
+    const QByteArray text = bytes.mid(end + 1);
+    if (version != format_version ||
+        header.value(QStringLiteral("bytes")).toDouble(-1) != double(text.size()))
+        return false;
+    entry->path = header.value(QStringLiteral("path")).toString();
+    entry->title = header.value(QStringLiteral("title")).toString();
+    entry->written = QDateTime::fromString(header.value(QStringLiteral("written")).toString(),
+                                           Qt::ISODateWithMs);
+    entry->text = QString::fromUtf8(text);
+    return true;
+}
+
+Run::Run()
+{
+    const QString root = journal_root();
+    const QString name = QStringLiteral("run-%1-%2")
+                             .arg(QCoreApplication::applicationPid())
+                             .arg(QRandomGenerator::global()->generate64(), 0, 36);
+    folder = root + QLatin1Char('/') + name;
+    auto held = std::make_unique<QLockFile>(root + QLatin1Char('/') + name + lock_suffix);
+    held->setStaleLockTime(0);
+    if (QDir().mkpath(folder) && held->tryLock(0))
+        lock = std::move(held);
+}
+
+Run::~Run()
+{
+    // Left as it is: a run that ends without finish() keeps its entries.
+}
+
+bool Run::write(const Entry &entry)
+{
+    if (!usable())
+        return false;
+    // The folder may have been removed under a running program.
+    if (!QDir().mkpath(folder))
+        return false;
+    if (!textfile::write(folder + QLatin1Char('/') + entry.id + entry_suffix, encode(entry)))
+        return false;
+    sync_folder(folder);
+    return true;
+}
+
+void Run::remove(const QString &id)
+{
+    if (usable() && QFile::remove(folder + QLatin1Char('/') + id + entry_suffix))
+        sync_folder(folder);
+}
+
+bool Run::empty() const
+{
+    return QDir(folder).entryList(QDir::Files | QDir::Hidden).isEmpty();
+}
+
+void Run::finish()
+{
+    if (!usable())
+        return;
+    if (empty())
+        QDir().rmdir(folder);
+    lock->unlock();
+    lock.reset();
+}
+
+Orphans find_orphans()
+{
+    Orphans found;
+    QDir root(journal_root());
+    for (const QFileInfo &dir : root.entryInfoList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        auto lock = std::make_shared<QLockFile>(dir.filePath() + lock_suffix);
+        // A lock whose process is gone is stale at once.
+        lock->setStaleLockTime(0);
+        if (!lock->tryLock(0))
+            continue;
+        const QStringList names =
+            QDir(dir.filePath()).entryList({QLatin1Char('*') + entry_suffix}, QDir::Files);
+        if (names.isEmpty()) {
+            QDir().rmdir(dir.filePath());
+            continue;
+        }
+        found.locks << lock;
+        found.folders << dir.filePath();
+        for (const QString &name : names) {
+            const QString file = dir.filePath() + QLatin1Char('/') + name;
+            bool ok = false;
+            bool newer = false;
+            Entry entry;
+            const QByteArray bytes = read_all(file, &ok);
+            if (ok && decode(bytes, &entry, &newer)) {
+                entry.file = file;
+                entry.id = QFileInfo(name).completeBaseName();
+                found.entries << entry;
+            } else if (!newer) {
+                found.damaged << file;
+            }
+        }
+    }
+    std::sort(found.entries.begin(), found.entries.end(),
+              [](const Entry &a, const Entry &b) { return a.written < b.written; });
+    return found;
+}
+
+void drop_orphans(Orphans &orphans)
+{
+    for (const Entry &entry : std::as_const(orphans.entries))
+        QFile::remove(entry.file);
+    for (const QString &folder : std::as_const(orphans.folders)) {
+        sync_folder(folder);
+        QDir().rmdir(folder); // kept when damaged or newer entries remain
+    }
+    orphans.entries.clear();
+    orphans.locks.clear();
+}
+
+QString discard(const QString &title, const QByteArray &bytes)
+{
+    const QString root = discarded_root();
+    if (!QDir().mkpath(root))
+        return QString();
+    QString safe = title;
+    safe.replace(QLatin1Char('/'), QLatin1Char('_'));
+    const QString stamp =
+        QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH-mm-ss"));
+    QString path = QStringLiteral("%1/%2 %3.txt").arg(root, stamp, safe);
+    for (int n = 2; QFileInfo::exists(path); ++n)
+        path = QStringLiteral("%1/%2 %3 (%4).txt").arg(root, stamp, safe).arg(n);
+    if (!textfile::write(path, bytes))
+        return QString();
+    sync_folder(root);
+    return path;
+}
+
+void clean_discarded(qint64 cap, int days)
+{
+    QDir root(discarded_root());
+    const QDateTime limit = QDateTime::currentDateTime().addDays(-days);
+    qint64 total = 0;
+    // Newest first: what is kept is the latest, up to the cap.
+    for (const QFileInfo &file : root.entryInfoList(QDir::Files, QDir::Time)) {
+        total += file.size();
+        if (file.lastModified() < limit || total > cap)
+            QFile::remove(file.filePath());
+    }
+}
+
+} // namespace journal

@@ -1,0 +1,225 @@
+// The recovery journal seen from the window: unsaved documents copied a
+// short while after the last change, offered again after a run that did not
+// end normally, and dropped texts kept in a folder for a while.
+#include "app/endsignals.h"
+#include "docinfo.h"
+#include "fp.h"
+#include "journal.h"
+#include "ui_fp.h"
+
+#include <QCoreApplication>
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QStatusBar>
+#include <QTextDocument>
+#include <QTextEdit>
+#include <QThreadPool>
+#include <QTimer>
+
+namespace {
+// A copy 2 s after typing stops, and at least every 10 s while it goes on.
+constexpr int quiet_ms = 2000;
+constexpr qint64 longest_wait_ms = 10000;
+constexpr int told_ms = 10000;
+} // namespace
+
+void fp::end_on_signals()
+{
+    auto *signals_ = new EndSignals(this);
+    connect(signals_, &EndSignals::received, this, [this] {
+        ending_by_signal = true;
+        write_journal(true);
+        QCoreApplication::quit();
+    });
+}
+
+void fp::start_journal()
+{
+    journal_run = std::make_unique<journal::Run>();
+    journal_writer = std::make_unique<QThreadPool>();
+    // One thread, so the copies of one document reach the disk in order.
+    journal_writer->setMaxThreadCount(1);
+    journal_timer = new QTimer(this);
+    journal_timer->setSingleShot(true);
+    connect(journal_timer, &QTimer::timeout, this, [this] { write_journal(false); });
+    if (!journal_run->usable())
+        tell_journal_trouble();
+    journal::clean_discarded();
+    // Once the window shows: the question needs it as its parent.
+    QTimer::singleShot(0, this, &fp::offer_recovery);
+}
+
+void fp::journal_soon()
+{
+    const qint64 now = QDateTime::currentMSecsSinceEpoch();
+    if (!journal_timer->isActive())
+        journal_pending_since = now;
+    // Typing that never pauses still gets copied now and then.
+    if (now - journal_pending_since + quiet_ms <= longest_wait_ms || !journal_timer->isActive())
+        journal_timer->start(quiet_ms);
+}
+
+// Copies every document whose text changed since its last copy and takes
+// away the copies of documents that are saved again. Copying the text is
+// quick; encoding and writing it happen on the writer thread, unless the
+// program is about to end.
+void fp::write_journal(bool now)
+{
+    journal_timer->stop();
+    for (int i = 0; i < ui->onglet->count(); ++i) {
+        QTextEdit *editor = editor_at(i);
+        if (!editor)
+            continue;
+        docinfo *doc = docinfo::of(editor);
+        QTextDocument *document = editor->document();
+        if (!document->isModified()) {
+            forget_journal(editor);
+            continue;
+        }
+        if (doc->journaled_revision == document->revision())
+            continue;
+        if (doc->journal_id.isEmpty())
+            doc->journal_id = QStringLiteral("%1").arg(++journal_serial);
+        journal::Entry entry{doc->journal_id,        doc->path(),
+                             ui->onglet->tabText(i), QDateTime::currentDateTime(),
+                             document->toRawText(),  {}};
+        entry.text.replace(QChar::ParagraphSeparator, QLatin1Char('\n'));
+        doc->journaled_revision = document->revision();
+        journal::Run *run = journal_run.get();
+        const auto write = [this, run, entry] {
+            if (!run->write(entry))
+                QMetaObject::invokeMethod(this, &fp::tell_journal_trouble, Qt::QueuedConnection);
+        };
+        if (now)
+            write();
+        else
+            journal_writer->start(write);
+    }
+    if (now)
+        journal_writer->waitForDone();
+}
+
+void fp::forget_journal(QTextEdit *editor)
+{
+    docinfo *doc = docinfo::of(editor);
+    if (doc->journaled_revision < 0)
+        return;
+    doc->journaled_revision = -1;
+    journal::Run *run = journal_run.get();
+    const QString id = doc->journal_id;
+    journal_writer->start([run, id] { run->remove(id); });
+}
+
+// Told once per run and never in a box: editing and saving go on as usual.
+void fp::tell_journal_trouble()
+{
+    if (journal_trouble_told)
+        return;
+    journal_trouble_told = true;
+    statusBar()->showMessage(tr("Attention\u00A0: la copie de secours des textes non "
+                                "enregistrés ne peut pas être écrite dans %1.")
+                                 .arg(QDir::toNativeSeparators(journal::journal_root())),
+                             told_ms * 3);
+}
+
+// The end of the run: what still has unsaved changes stays in the journal
+// for the next start; everything else goes with the run's folder.
+void fp::finish_journal()
+{
+    write_journal(true);
+    journal_run->finish();
+}
+
+// Text the user chose to drop goes to the discarded folder, so that a
+// mistaken "Non" can be taken back with any file manager.
+void fp::discard_text(QTextEdit *editor)
+{
+    const int index = ui->onglet->indexOf(editor);
+    const QString title = index >= 0 ? ui->onglet->tabText(index) : QString();
+    QString text = editor->document()->toRawText();
+    text.replace(QChar::ParagraphSeparator, QLatin1Char('\n'));
+    if (journal::discard(title, text.toUtf8()).isEmpty())
+        tell_journal_trouble();
+}
+
+// Before a file is written over without a question, its previous content.
+void fp::keep_previous_file(const QString &path)
+{
+    QFile file(path);
+    if (!QFileInfo(path).isFile() || !file.open(QIODevice::ReadOnly))
+        return;
+    if (journal::discard(QFileInfo(path).fileName(), file.readAll()).isEmpty())
+        tell_journal_trouble();
+}
+
+namespace {
+QString describe(const journal::Entry &entry)
+{
+    const QString first = entry.text.section(QLatin1Char('\n'), 0, 0).left(60);
+    const QString where = entry.path.isEmpty() ? entry.title : QDir::toNativeSeparators(entry.path);
+    return QCoreApplication::translate("fp", "• %1 — %2, %3 caractères — «\u00A0%4\u00A0»")
+        .arg(where, QLocale(QLocale::French).toString(entry.written, QLocale::ShortFormat))
+        .arg(entry.text.size())
+        .arg(first);
+}
+} // namespace
+
+// After a run that did not end normally: one question for all its texts.
+// Nothing is restored without asking, so a text that made the program crash
+// cannot make it crash again at every start.
+void fp::offer_recovery()
+{
+    journal::Orphans orphans = journal::find_orphans();
+    if (!orphans.damaged.isEmpty())
+        statusBar()->showMessage(tr("%n copie(s) de secours illisible(s) laissée(s) dans %1.",
+                                    nullptr, int(orphans.damaged.size()))
+                                     .arg(QDir::toNativeSeparators(journal::journal_root())),
+                                 told_ms * 3);
+    if (orphans.entries.isEmpty())
+        return;
+    QStringList lines;
+    for (const journal::Entry &entry : std::as_const(orphans.entries))
+        lines << describe(entry);
+    QMessageBox box(QMessageBox::Question, tr("Textes non enregistrés"),
+                    tr("Feuillon ne s'est pas terminé normalement. Ces textes n'avaient pas été "
+                       "enregistrés\u00A0:"),
+                    QMessageBox::NoButton, this);
+    box.setInformativeText(lines.join(QLatin1Char('\n')));
+    QPushButton *restore = box.addButton(tr("Restaurer"), QMessageBox::AcceptRole);
+    QPushButton *later = box.addButton(tr("Plus tard"), QMessageBox::RejectRole);
+    QPushButton *drop = box.addButton(tr("Abandonner"), QMessageBox::DestructiveRole);
+    box.setDefaultButton(restore);
+    box.setEscapeButton(later);
+    box.exec();
+    if (box.clickedButton() == restore) {
+        for (const journal::Entry &entry : std::as_const(orphans.entries))
+            restore_entry(entry);
+        // In this run's journal before the old copies go.
+        write_journal(true);
+    } else if (box.clickedButton() == drop) {
+        for (const journal::Entry &entry : std::as_const(orphans.entries))
+            if (journal::discard(entry.title, entry.text.toUtf8()).isEmpty())
+                return tell_journal_trouble(); // kept where they are
+    } else {
+        Q_UNUSED(later);
+        return; // kept, asked again at the next start
+    }
+    journal::drop_orphans(orphans);
+}
+
+// A restored text is the user's unsaved work: it counts as modified and is
+// written nowhere until the user saves it.
+void fp::restore_entry(const journal::Entry &entry)
+{
+    newtab();
+    QTextEdit *editor = cur_editor();
+    editor->setPlainText(entry.text);
+    if (!entry.path.isEmpty())
+        set_path(entry.path);
+    ui->onglet->setTabText(ui->onglet->currentIndex(), entry.title);
+    editor->document()->setModified(true);
+}
