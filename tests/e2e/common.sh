@@ -1,0 +1,70 @@
+# Shared by the end-to-end scripts, which source it. They drive the real
+# program in a virtual X server and wait for what they expect by polling,
+# each wait with a limit, never by a fixed sleep.
+
+fail() { echo "FAIL: $*"; exit 1; }
+
+# Skips (exit 77) unless every tool named is installed.
+need_tools() { # tool...
+  for tool in "$@"; do
+    command -v "$tool" >/dev/null 2>&1 ||
+      { echo "SKIP: $tool n'est pas installé (scripts/setup.sh l'installe)."; exit 77; }
+  done
+}
+
+# Runs the command every 50 ms until it succeeds; false after the limit.
+wait_until() { # seconds, command...
+  local tries=$(($1 * 20))
+  shift
+  while ! "$@" 2>/dev/null; do
+    tries=$((tries - 1))
+    [ "$tries" -gt 0 ] || return 1
+    sleep 0.05
+  done
+}
+
+title_is() { [ "$(xdotool getwindowname "$1")" = "$2" ]; }
+wait_title() { # window, expected title
+  wait_until 10 title_is "$1" "$2" || fail "title is '$(xdotool getwindowname "$1")', expected '$2'"
+}
+
+# The first visible window whose whole title is this one.
+wait_window() { # title
+  timeout 10 xdotool search --sync --onlyvisible --name "^$1\$" 2>/dev/null | head -n 1
+}
+shown() { xdotool search --onlyvisible --name "^$1\$" >/dev/null 2>&1; }
+wait_hidden() { # title
+  wait_until 10 eval "! shown '$1'" || fail "the window '$1' is still on screen"
+}
+
+focused() { [ "$(xdotool getwindowfocus)" = "$1" ]; }
+focus() { # window
+  xdotool windowfocus --sync "$1"
+  wait_until 5 focused "$1" || fail "window $1 did not take the focus"
+}
+
+running() { kill -0 "$1" 2>/dev/null; }
+wait_ended() { # pid
+  wait_until 10 eval "! running $1"
+}
+
+# Pixels of exactly this colour in a screenshot.
+count_colour() { # picture, colour
+  convert "$1" -fill black +opaque "$2" -fill white -opaque "$2" -format '%[fx:round(mean*w*h)]' info:
+}
+
+# Runs "SCRIPT EXE --inside WORK" in a new virtual X server, with settings,
+# data, state and runtime folders of its own in a temporary WORK folder that
+# goes afterwards.
+run_in_xvfb() { # script, exe
+  local work status script
+  script="$(cd "$(dirname "$1")" && pwd)/$(basename "$1")"
+  work=$(mktemp -d)
+  mkdir -m 700 "$work/config" "$work/data" "$work/state" "$work/runtime"
+  (cd "$work" && HOME="$work" XDG_CONFIG_HOME="$work/config" XDG_DATA_HOME="$work/data" \
+    XDG_STATE_HOME="$work/state" XDG_RUNTIME_DIR="$work/runtime" QT_QPA_PLATFORMTHEME='' \
+    LC_ALL=C.UTF-8 xvfb-run -a -s "-screen 0 1280x800x24" bash "$script" "$2" --inside "$work")
+  status=$?
+  rm -rf "$work"
+  return $status
+}
