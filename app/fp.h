@@ -8,6 +8,7 @@
 #include <QString>
 #include <QStringList>
 
+class QCloseEvent;
 class QColorDialog;
 class QFontDialog;
 class QGridLayout;
@@ -86,6 +87,7 @@ public slots:
     void reset_zoom();
 
 protected:
+    void closeEvent(QCloseEvent *event) override;
     void wheelEvent(QWheelEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
     void keyReleaseEvent(QKeyEvent *event) override;

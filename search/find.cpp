@@ -40,6 +40,9 @@ void fp::build_find_window()
 
 void fp::makelook()
 {
+    // Never on documents the user cannot see.
+    if (!isVisible())
+        return;
     search_text = find_field->text();
     setWindowTitle(search_text);
     match_found = false;

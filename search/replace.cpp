@@ -35,6 +35,9 @@ void fp::build_replace_window()
 
 void fp::makereplace()
 {
+    // Never on documents the user cannot see.
+    if (!isVisible())
+        return;
     replace_search_text = replace_search_field->text();
     replacement_text = replacement_field->text();
     setWindowTitle(replace_search_text);

@@ -4,6 +4,7 @@
 
 #include <QAction>
 #include <QDir>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QStatusBar>
@@ -24,6 +25,7 @@ private slots:
     void actionsHaveTheirTextsAndShortcuts();
     void startsWithoutLogoInWorkingDirectory();
     void aboutOpensAfterCurrentTabEveryTime();
+    void closingTheMainWindowClosesToolWindowsAndPickers();
 };
 
 void tst_startup::startsWithOneAboutTabAndPlainTitle()
@@ -181,6 +183,26 @@ void tst_startup::aboutOpensAfterCurrentTabEveryTime()
     QVERIFY(currentEditor(*w)->toPlainText().startsWith(
         QStringLiteral("A Propos de Feuillon 1.4.9\n")));
     QCOMPARE(w->windowTitle(), QStringLiteral("Feuillon"));
+}
+
+void tst_startup::closingTheMainWindowClosesToolWindowsAndPickers()
+{
+    auto w = startWindow();
+    currentEditor(*w)->setPlainText(QStringLiteral("le chat"));
+    for (const char *name : {"ac_look", "ac_remplacer", "actionOption"})
+        action(*w, name)->trigger();
+    for (const char *button : {"set_bt1", "set_bt3"})
+        topLevel("settings_window")->findChild<QPushButton *>(button)->click();
+    QWidget *replace = topLevel("replace_window");
+    replace->findChild<QLineEdit *>(QStringLiteral("replace_search_field"))->setText("chat");
+    QVERIFY(w->close());
+    for (const char *name :
+         {"find_window", "replace_window", "settings_window", "color_dialog", "font_dialog"})
+        QVERIFY2(!topLevel(name)->isVisible(), name);
+    // Its window gone, "Remplacer" must not change a document nobody sees.
+    buttonWithText(replace, QStringLiteral("Remplacer"))->click();
+    QCOMPARE(currentEditor(*w)->toPlainText(), QStringLiteral("le chat"));
+    markAllSaved(*w);
 }
 
 FEUILLON_TEST_MAIN(tst_startup)

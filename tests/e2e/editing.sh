@@ -69,8 +69,7 @@ if [ "${2:-}" = --inside ]; then
   xdotool windowmove --sync "$find" 700 500
   wait_until 10 lit_pixels "$work/found.png" || fail "no highlight on screen ($blue pixels of #167AC8)"
   echo "ok: the find run highlighted the word ($blue pixels of #167AC8)"
-  # Close the find window with its "Fermé" button (focus is on "Rechercher"):
-  # while it is open, quitting the main window would not end the program.
+  # Close the find window with its "Fermé" button (focus is on "Rechercher").
   focus "$find"
   xdotool key Tab Tab space
   wait_hidden Recherche
