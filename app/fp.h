@@ -136,6 +136,9 @@ private:
     void connectEditActions();
     void assembleStatusBar();
     void deleteMemberWidgets();
+    // app/toolwindows.cpp
+    void setUpToolWindows();
+    void showToolWindow(QWidget *tool);
 
     // --- documents: private helpers ---
     QTextEdit *editor_at(int index) const;

@@ -18,7 +18,7 @@ void fp::look()
 {
     if (!find_window->layout())
         build_find_window();
-    find_window->showNormal();
+    showToolWindow(find_window);
 }
 
 void fp::build_find_window()

@@ -13,7 +13,7 @@ void fp::replace()
 {
     if (!replace_window->layout())
         build_replace_window();
-    replace_window->showNormal();
+    showToolWindow(replace_window);
 }
 
 void fp::build_replace_window()

@@ -26,6 +26,8 @@ private slots:
     void startsWithoutLogoInWorkingDirectory();
     void aboutOpensAfterCurrentTabEveryTime();
     void closingTheMainWindowClosesToolWindowsAndPickers();
+    void toolWindowsOpenCentredOnTheMainWindow_data();
+    void toolWindowsOpenCentredOnTheMainWindow();
 };
 
 void tst_startup::startsWithOneAboutTabAndPlainTitle()
@@ -203,6 +205,31 @@ void tst_startup::closingTheMainWindowClosesToolWindowsAndPickers()
     buttonWithText(replace, QStringLiteral("Remplacer"))->click();
     QCOMPARE(currentEditor(*w)->toPlainText(), QStringLiteral("le chat"));
     markAllSaved(*w);
+}
+
+void tst_startup::toolWindowsOpenCentredOnTheMainWindow_data()
+{
+    QTest::addColumn<QByteArray>("opener");
+    QTest::addColumn<QByteArray>("tool");
+    QTest::addColumn<QString>("title");
+    QTest::newRow("find") << QByteArray("ac_look") << QByteArray("find_window") << "Recherche";
+    QTest::newRow("replace") << QByteArray("ac_remplacer") << QByteArray("replace_window")
+                             << "Remplacer";
+    QTest::newRow("settings") << QByteArray("actionOption") << QByteArray("settings_window")
+                              << "Option";
+}
+
+void tst_startup::toolWindowsOpenCentredOnTheMainWindow()
+{
+    QFETCH(QByteArray, opener);
+    QFETCH(QByteArray, tool);
+    QFETCH(QString, title);
+    auto w = startWindow();
+    w->move(250, 120);
+    action(*w, opener.constData())->trigger();
+    QWidget *window = topLevel(tool.constData());
+    QCOMPARE(window->windowTitle(), title);
+    QVERIFY((window->geometry().center() - w->geometry().center()).manhattanLength() < 4);
 }
 
 FEUILLON_TEST_MAIN(tst_startup)
