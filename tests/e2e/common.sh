@@ -14,11 +14,10 @@ need_tools() { # tool...
 
 # Runs the command every 50 ms until it succeeds; false after the limit.
 wait_until() { # seconds, command...
-  local tries=$(($1 * 20))
+  local deadline=$((SECONDS + $1))
   shift
-  while ! "$@" 2>/dev/null; do
-    tries=$((tries - 1))
-    [ "$tries" -gt 0 ] || return 1
+  until "$@" 2>/dev/null; do
+    [ "$SECONDS" -lt "$deadline" ] || return 1
     sleep 0.05
   done
 }
@@ -55,16 +54,27 @@ count_colour() { # picture, colour
 
 # Runs "SCRIPT EXE --inside WORK" in a new virtual X server, with settings,
 # data, state and runtime folders of its own in a temporary WORK folder that
-# goes afterwards.
+# goes afterwards. The server picks a free display itself (-displayfd): two
+# runs that start together never share one.
 run_in_xvfb() { # script, exe
-  local work status script
+  local work status script server
   script="$(cd "$(dirname "$1")" && pwd)/$(basename "$1")"
   work=$(mktemp -d)
   mkdir -m 700 "$work/config" "$work/data" "$work/state" "$work/runtime"
-  (cd "$work" && HOME="$work" XDG_CONFIG_HOME="$work/config" XDG_DATA_HOME="$work/data" \
-    XDG_STATE_HOME="$work/state" XDG_RUNTIME_DIR="$work/runtime" QT_QPA_PLATFORMTHEME='' \
-    LC_ALL=C.UTF-8 xvfb-run -a -s "-screen 0 1280x800x24" bash "$script" "$2" --inside "$work")
-  status=$?
+  Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
+  server=$!
+  if wait_until 20 test -s "$work/display"; then
+    (cd "$work" && DISPLAY=":$(cat "$work/display")" HOME="$work" XDG_CONFIG_HOME="$work/config" \
+      XDG_DATA_HOME="$work/data" XDG_STATE_HOME="$work/state" XDG_RUNTIME_DIR="$work/runtime" \
+      QT_QPA_PLATFORMTHEME='' LC_ALL=C.UTF-8 bash "$script" "$2" --inside "$work")
+    status=$?
+  else
+    cat "$work/xvfb.log"
+    echo "FAIL: Xvfb did not start"
+    status=1
+  fi
+  kill "$server" 2>/dev/null
+  wait "$server" 2>/dev/null
   rm -rf "$work"
   return $status
 }

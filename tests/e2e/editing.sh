@@ -7,7 +7,7 @@
 set -u
 exe=$1
 . "$(dirname "$0")/common.sh"
-need_tools xvfb-run xdotool import convert
+need_tools Xvfb xdotool import convert
 
 # The status line of the main window, read off the screen.
 status_text() { # window
