@@ -136,7 +136,8 @@ private:
     void connectEditActions();
     void assembleStatusBar();
     void deleteMemberWidgets();
-    // app/toolwindows.cpp
+    // app/keys.cpp, app/toolwindows.cpp
+    void connectKeys();
     void setUpToolWindows();
     void showToolWindow(QWidget *tool);
 

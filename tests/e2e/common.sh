@@ -52,6 +52,15 @@ count_colour() { # picture, colour
   convert "$1" -fill black +opaque "$2" -fill white -opaque "$2" -format '%[fx:round(mean*w*h)]' info:
 }
 
+# Starts openbox and waits until it manages the screen; its process id is
+# left in wm_pid for the caller's trap.
+start_window_manager() {
+  openbox >"$work/openbox.log" 2>&1 &
+  wm_pid=$!
+  wait_until 20 eval "xprop -root _NET_SUPPORTING_WM_CHECK | grep -q 'window id'" ||
+    { cat "$work/openbox.log"; fail "openbox did not start"; }
+}
+
 # Runs "SCRIPT EXE --inside WORK" in a new virtual X server, with settings,
 # data, state and runtime folders of its own in a temporary WORK folder that
 # goes afterwards. The server picks a free display itself (-displayfd): two
