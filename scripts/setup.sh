@@ -7,8 +7,8 @@ cd "$(dirname "$0")/.."
 build_dir=${1:-build}
 
 packages=(cmake ninja-build g++ qt6-base-dev qt6-base-dev-tools libgl-dev
-          qt6-translations-l10n fonts-dejavu-core
-          xvfb xauth xdotool x11-utils x11-xkb-utils openbox imagemagick tesseract-ocr tesseract-ocr-eng librsvg2-bin
+          qt6-translations-l10n qt6-wayland fonts-dejavu-core
+          xvfb xauth xdotool x11-utils x11-xkb-utils openbox weston imagemagick tesseract-ocr tesseract-ocr-eng librsvg2-bin
           libxcb1-dev
           desktop-file-utils appstream dpkg-dev file)
 missing=()
