@@ -64,13 +64,15 @@ start_window_manager() {
 # Runs "SCRIPT EXE --inside WORK" in a new virtual X server, with settings,
 # data, state and runtime folders of its own in a temporary WORK folder that
 # goes afterwards. The server picks a free display itself (-displayfd): two
-# runs that start together never share one.
+# runs that start together never share one. -noreset: by default the server
+# starts afresh whenever its last client leaves (setxkbmap, xprop), which
+# drops the keyboard layout and refuses the next client for a moment.
 run_in_xvfb() { # script, exe
   local work status script server
   script="$(cd "$(dirname "$1")" && pwd)/$(basename "$1")"
   work=$(mktemp -d)
   mkdir -m 700 "$work/config" "$work/data" "$work/state" "$work/runtime"
-  Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
+  Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp -noreset 3>"$work/display" 2>"$work/xvfb.log" &
   server=$!
   if wait_until 20 test -s "$work/display"; then
     (cd "$work" && DISPLAY=":$(cat "$work/display")" HOME="$work" XDG_CONFIG_HOME="$work/config" \

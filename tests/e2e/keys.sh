@@ -37,6 +37,7 @@ if [ "${2:-}" = --inside ]; then
   work=$3
   setxkbmap fr || fail "setxkbmap fr"
   start_window_manager
+  setxkbmap -query | grep -q '^layout: *fr$' || fail "the keyboard is not French: $(setxkbmap -query)"
   doc="$work/chat.txt"
   printf 'le chat dort sur le chat' >"$doc"
   "$exe" "$doc" &
