@@ -1,6 +1,7 @@
 // Construction and destruction of the main window: the constructor reads as
 // the start-up sequence, the destructor as the shut-down sequence.
 #include "fp.h"
+#include "documents/filedrop.h"
 #include "ui_fp.h"
 
 #include <QApplication>
@@ -30,9 +31,17 @@ fp::fp(const QStringList &arguments, QWidget *parent)
     if (windowIcon().availableSizes().isEmpty())
         setWindowIcon(QApplication::windowIcon());
 
+    // Files dropped from the desktop open in tabs of their own.
+    file_drops =
+        new FileDropFilter([this](const QStringList &paths) { open_in_new_tabs(paths); }, this);
+    installEventFilter(file_drops);
+    setAcceptDrops(true);
+
     apropos();
     if (arguments.size() > 1 && load_file(arguments.at(1)))
         set_path(arguments.at(1));
+    // Every further file given, as a desktop passes all the selected ones.
+    open_in_new_tabs(arguments.mid(2));
 
     connect(ui->actionR_tablir_Zoom, SIGNAL(triggered()), this, SLOT(reset_zoom()));
     connect(ui->onglet, SIGNAL(tabCloseRequested(int)), this, SLOT(closetab(int)));

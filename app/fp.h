@@ -8,6 +8,7 @@
 #include <QString>
 #include <QStringList>
 
+class FileDropFilter;
 class QCloseEvent;
 class QColorDialog;
 class QFontDialog;
@@ -15,9 +16,14 @@ class QGridLayout;
 class QKeyEvent;
 class QLabel;
 class QLineEdit;
+class QMessageBox;
 class QPushButton;
 class QTextEdit;
 class QWheelEvent;
+
+namespace textfile {
+enum class Failure;
+}
 
 QT_BEGIN_NAMESPACE
 namespace Ui {
@@ -127,7 +133,6 @@ private:
     QString pick_name1, pick_name2, pick_name4, pick_name5;
     QString load_name1, load_name2, load_name4, load_name5;
     QColor pick_color1, pick_color2, pick_color4, pick_color5;
-    QColor load_color1, load_color2, load_color4, load_color5;
     bool picked1 = false, picked2 = false, picked4 = false, picked5 = false;
 
     // --- app (app/fp.cpp) ---
@@ -142,19 +147,34 @@ private:
     void showToolWindow(QWidget *tool);
 
     // --- documents: private helpers ---
+    // A tab's document facts (path, encoding trouble, zoom) live in its
+    // record, docinfo::of(editor) (documents/docinfo.h).
     QTextEdit *editor_at(int index) const;
+    void mirror_path();
     void clear_all();
-    bool offer_save_editor(QTextEdit *editor);
+    // Why a document's text is about to go; may_text_go decides whether it
+    // may, for every caller (documents/saveoffer.cpp).
+    enum class Offer {
+        Current,    // "Nouveau", "Ouvrir", closing the current tab
+        Background, // closing a tab the user is not looking at
+        EndOfRun    // the window goes: a failed write asks for another name
+    };
+    bool may_text_go(QTextEdit *editor, Offer offer);
     void offer_save_at_exit();
-    enum class WriteOutcome { Written, Failed, Declined };
-    WriteOutcome write_editor(QTextEdit *editor, const QString &path);
-    bool confirm_replacement(QTextEdit *editor);
+    bool run_ending = false;
+    int answer(QMessageBox &box);
     int ask_to_save(QTextEdit *editor);
     QString document_name(QTextEdit *editor) const;
-    bool save_through_dialog(QTextEdit *editor, const QString &filter);
-    void offer_editor_at_exit(QTextEdit *editor);
+    enum class WriteOutcome { Written, Failed, Declined };
+    WriteOutcome write_editor(QTextEdit *editor, const QString &path);
+    void tell_file_error(const QString &what, textfile::Failure failure, const QString &path,
+                         const QString &more = QString());
+    bool confirm_replacement(QTextEdit *editor);
+    WriteOutcome save_under_new_name(QTextEdit *editor, const QString &filter, bool adopt);
+    void adopt_path(QTextEdit *editor, const QString &path);
     void choose_and_load();
-    bool saveas_succeeded = false;
+    void open_in_new_tabs(const QStringList &paths);
+    FileDropFilter *file_drops = nullptr;
 
     // --- search: private helpers ---
     class highlight_trace;

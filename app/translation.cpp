@@ -4,10 +4,10 @@
 #include <QLibraryInfo>
 #include <QTranslator>
 
-bool install_qt_translation(QCoreApplication &app, const QLocale &locale)
+bool install_qt_translation(QCoreApplication &app)
 {
     auto *translator = new QTranslator(&app);
-    if (translator->load(locale, QStringLiteral("qtbase"), QStringLiteral("_"),
+    if (translator->load(QStringLiteral("qtbase_fr"),
                          QLibraryInfo::path(QLibraryInfo::TranslationsPath)) &&
         app.installTranslator(translator))
         return true;

@@ -1,11 +1,9 @@
 #pragma once
 
-#include <QLocale>
-
 class QCoreApplication;
 
 // Qt's own dialogs and buttons (Yes/No, the file, colour and font dialogs)
-// speak the user's language where Qt ships a translation for it. The
-// program's own texts are French already and are not translated.
-// Returns whether a translation was installed.
-bool install_qt_translation(QCoreApplication &app, const QLocale &locale = QLocale());
+// speak French whatever the user's locale: they stand next to the program's
+// own texts, which are French. Returns whether the translation was installed
+// (Debian's qt6-translations-l10n ships it).
+bool install_qt_translation(QCoreApplication &app);

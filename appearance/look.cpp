@@ -1,5 +1,6 @@
 #include "look.h"
 
+#include <QRegularExpression>
 #include <QStringList>
 #include <QWidget>
 
@@ -15,10 +16,22 @@ QString text_part(const QString &name)
     return QStringLiteral("color:") + name + QLatin1Char(';');
 }
 
+namespace {
+QString applicable_sheet(const QString &sheet)
+{
+    if (!sheet.contains(QLatin1Char(';')))
+        return sheet;
+    static const QRegularExpression empty_declaration(
+        QStringLiteral("(?<=^|[;{])\\s*[-A-Za-z]+\\s*:\\s*;"));
+    return QString(sheet).remove(empty_declaration);
+}
+} // namespace
+
 void set_style_sheet(QWidget *widget, const QString &sheet)
 {
-    if (widget->styleSheet() != sheet)
-        widget->setStyleSheet(sheet);
+    const QString applicable = applicable_sheet(sheet);
+    if (widget->styleSheet() != applicable)
+        widget->setStyleSheet(applicable);
 }
 
 void set_font(QWidget *widget, const QFont &font)
@@ -46,10 +59,17 @@ bool describes_font(const QString &text)
 
 QFont font_from_text(const QString &text)
 {
+    if (text.section(QLatin1Char(','), 0, 0).trimmed().isEmpty())
+        return QFont();
     QFont font(text);
     if (describes_font(text))
         font.fromString(text);
     return font;
+}
+
+QString font_text(const QFont &font)
+{
+    return font.resolveMask() == 0 ? QString() : font.toString();
 }
 
 } // namespace look

@@ -2,14 +2,31 @@
 #include "fp.h"
 #include "look.h"
 
+#include <QApplication>
 #include <QColorDialog>
 #include <QFontDialog>
+#include <QFontInfo>
 #include <QGridLayout>
 #include <QLabel>
 #include <QPushButton>
 #include <QTextEdit>
 
 namespace {
+// The pickers start from what the user sees, also where nothing is stored.
+QColor shown_colour(const QWidget *widget, QPalette::ColorRole role)
+{
+    return widget ? widget->palette().color(role) : QApplication::palette().color(role);
+}
+
+// Under the family really drawn: the default font names an alias ("Sans
+// Serif") that the font dialog does not list.
+QFont shown_font(const QWidget *widget, const QFont &otherwise)
+{
+    QFont font = widget ? widget->font() : otherwise;
+    font.setFamily(QFontInfo(font).family());
+    return font;
+}
+
 // Makes a picker the first time it is needed.
 template <class Dialog> Dialog *made(Dialog *&dialog, const char *name)
 {
@@ -97,27 +114,27 @@ void fp::open_font_dialog(const QFont &preset, int target)
 
 void fp::passcol()
 {
-    open_color_dialog(picked1 ? pick_color1 : load_color1, 1);
+    open_color_dialog(shown_colour(cur_editor(), QPalette::Text), 1);
 }
 void fp::passcol2()
 {
-    open_color_dialog(picked2 ? pick_color2 : load_color2, 2);
+    open_color_dialog(shown_colour(cur_editor(), QPalette::Base), 2);
 }
 void fp::passcol3()
 {
-    open_font_dialog(edit_font, 3);
+    open_font_dialog(shown_font(cur_editor(), edit_font), 3);
 }
 void fp::passcol4()
 {
-    open_color_dialog(picked4 ? pick_color4 : load_color4, 4);
+    open_color_dialog(shown_colour(this, QPalette::WindowText), 4);
 }
 void fp::passcol5()
 {
-    open_color_dialog(picked5 ? pick_color5 : load_color5, 5);
+    open_color_dialog(shown_colour(this, QPalette::Window), 5);
 }
 void fp::passcol6()
 {
-    open_font_dialog(app_font, 6);
+    open_font_dialog(shown_font(this, app_font), 6);
 }
 
 namespace {
@@ -179,10 +196,11 @@ void fp::openfont(QFont cfont)
 
 void fp::ch_tab()
 {
-    apply_editor_look();
     // A new look puts the configured font back on a zoomed editor: the
-    // status must not go on showing the old level.
+    // status must not go on showing the old level. The zoom goes first, so a
+    // font confirmed as the zoomed editor shows it is not shrunk afterwards.
     reset_zoom();
+    apply_editor_look();
     save_appearance();
 }
 

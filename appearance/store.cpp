@@ -28,15 +28,6 @@ QString stored_text(const QSettings &store, const char *key, bool *damaged)
     return QString();
 }
 
-// A name the colour parser does not know gives an invalid colour, quietly.
-QColor colour_from_name(const QString &name)
-{
-    QColor colour;
-    if (QColor::isValidColorName(name))
-        colour.setNamedColor(name);
-    return colour;
-}
-
 // The written keys as a second reader finds them in this file.
 bool holds(const QString &file, const QSettings &store, const QStringList &keys)
 {
@@ -129,8 +120,10 @@ void fp::load_appearance()
     const QString astyle = stored("astyle");
     const QString text2 = stored("text2");
     const QString text2b = stored("text2b");
-    const QString sa_bt[] = {stored("sa_bt1"), stored("sa_bt2"), stored("sa_bt4"),
-                             stored("sa_bt5")};
+    // The pickers start from the colours shown; these are read for the
+    // damage check only.
+    for (const char *key : {"sa_bt1", "sa_bt2", "sa_bt4", "sa_bt5"})
+        stored(key);
     load_name1 = stored("bt1");
     load_name2 = stored("bt2");
     load_name4 = stored("bt4");
@@ -138,14 +131,13 @@ void fp::load_appearance()
     const bool readable = store.status() == QSettings::NoError;
     report_unreadable_store(readable && damaged ? QSettings::FormatError : store.status());
 
-    load_color1 = colour_from_name(sa_bt[0]);
-    load_color2 = colour_from_name(sa_bt[1]);
-    load_color4 = colour_from_name(sa_bt[2]);
-    load_color5 = colour_from_name(sa_bt[3]);
     edit_back = look::background_part(load_name2);
     app_back = look::background_part(load_name5);
-    edit_text = text2;
-    app_text = text2b;
+    // A text colour is kept in text2 or text2b only with its name in bt1 or
+    // bt4. A reset used to empty bt1 and bt4 and leave these: without the
+    // name they are left-overs of a look the user dropped.
+    edit_text = load_name1.isEmpty() ? QString() : text2;
+    app_text = load_name4.isEmpty() ? QString() : text2b;
     edit_style = tstyle;
     app_style = astyle;
     edit_font = look::font_from_text(tfont);
@@ -211,9 +203,9 @@ void fp::save_appearance()
     put_if_not_empty("text2", edit_text);
     put_if_not_empty("text2b", app_text);
     put_if_not_empty("tstyle", edit_style);
-    put("tfont", edit_font.toString());
+    put("tfont", look::font_text(edit_font));
     put_if_not_empty("astyle", app_style);
-    put("afont", app_font.toString());
+    put("afont", look::font_text(app_font));
     if (!sync_or_put_back(store, written, before))
         QMessageBox::critical(this, tr("Erreur"),
                               tr("Les réglages d'apparence n'ont pas pu être enregistrés. "
@@ -224,7 +216,10 @@ void fp::reset_opt()
 {
     QSettings store(organisation, application);
     const StoreFile before = snapshot(store);
-    const QStringList keys = {"bt1", "bt2", "bt4", "bt5", "tstyle", "tfont", "astyle", "afont"};
+    // Every key: any colour or font left behind would come back with the
+    // next pick.
+    const QStringList keys = {"bt1",   "bt2",   "bt4",    "bt5",    "tstyle", "tfont",  "astyle",
+                              "afont", "text2", "text2b", "sa_bt1", "sa_bt2", "sa_bt4", "sa_bt5"};
     for (const QString &key : keys)
         store.setValue(key, QString());
     // The new instance reads the store at once: the writes must be there first.

@@ -3,26 +3,20 @@
 // Usage: feuillon_bench [--quick] [--runs N] [--markdown FILE] [case ...]
 // The bench starts itself as a child with --bare-window or --open-child.
 #include "cases.h"
+#include "environment.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
-#include <QDir>
 #include <QFile>
-#include <QTemporaryDir>
 #include <cstdio>
 
 int main(int argc, char **argv)
 {
-    // Never read or write the user's own settings.
-    QTemporaryDir home;
-    qputenv("XDG_CONFIG_HOME", QFile::encodeName(home.filePath(QStringLiteral("config"))));
-    qputenv("XDG_CACHE_HOME", QFile::encodeName(home.filePath(QStringLiteral("cache"))));
-    QDir(home.path()).mkpath(QStringLiteral("runtime"));
-    QFile::setPermissions(home.filePath(QStringLiteral("runtime")),
-                          QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    qputenv("XDG_RUNTIME_DIR", QFile::encodeName(home.filePath(QStringLiteral("runtime"))));
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    // Under a display (Xvfb from scripts/bench.sh) the real window system is
+    // measured; the shared test home keeps the user's settings out of reach.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && !qEnvironmentVariableIsEmpty("DISPLAY"))
+        qputenv("QT_QPA_PLATFORM", "xcb");
+    const QTemporaryDir &home = feuillon_test::isolateEnvironment();
     QApplication app(argc, argv);
     // The baseline of the start-up case: nothing but the bare window.
     if (QCoreApplication::arguments().contains(QStringLiteral("--bare-window")))

@@ -1,4 +1,5 @@
-// Opening and saving files, and the offer to save before text is dropped.
+// Opening and saving files.
+#include "docinfo.h"
 #include "fp.h"
 #include "textfile.h"
 #include "ui_fp.h"
@@ -11,18 +12,6 @@
 #include <QTextEdit>
 
 namespace {
-using textfile::undecodable_property;
-
-bool isUndecodable(const QTextEdit *editor)
-{
-    return editor->property(undecodable_property).toBool();
-}
-
-QString fileName(const QString &path)
-{
-    return QFileInfo(path).fileName();
-}
-
 const QString save_caption = QStringLiteral("Enregistrer un fichier");
 } // namespace
 
@@ -30,17 +19,15 @@ bool fp::load_file(QString path)
 {
     const textfile::ReadResult read = textfile::read(path);
     if (read.status == textfile::ReadStatus::Unreadable) {
-        QMessageBox::critical(this, tr("Erreur"),
-                              tr("Impossible de lire le fichier !!!") + QLatin1Char('\n') +
-                                  QDir::toNativeSeparators(path));
+        tell_file_error(tr("Impossible de lire le fichier !!!"), read.failure, path);
         return false;
     }
     // A missing file is a new one: the first save creates it.
     QTextEdit *editor = cur_editor();
     editor->setPlainText(read.text);
     editor->document()->setModified(false);
-    editor->setProperty(undecodable_property, read.undecodable);
-    ui->onglet->setTabText(ui->onglet->currentIndex(), fileName(path));
+    docinfo::of(editor)->undecodable = read.undecodable;
+    ui->onglet->setTabText(ui->onglet->currentIndex(), QFileInfo(path).fileName());
     if (read.undecodable)
         QMessageBox::warning(
             this, tr("Attention"),
@@ -50,6 +37,19 @@ bool fp::load_file(QString path)
     return true;
 }
 
+// The box says what failed, why, and which file; Qt's own reasons are in
+// English, so the cause is the program's French sentence.
+void fp::tell_file_error(const QString &what, textfile::Failure failure, const QString &path,
+                         const QString &more)
+{
+    QMessageBox box(QMessageBox::Critical, tr("Erreur"), what, QMessageBox::Ok, this);
+    QStringList details{textfile::describe(failure),
+                        tr("Fichier\u00A0: %1").arg(QDir::toNativeSeparators(path)), more};
+    details.removeAll(QString());
+    box.setInformativeText(details.join(QLatin1Char('\n')));
+    box.exec();
+}
+
 bool fp::write_file(QString path)
 {
     return write_editor(cur_editor(), path) == WriteOutcome::Written;
@@ -57,138 +57,49 @@ bool fp::write_file(QString path)
 
 fp::WriteOutcome fp::write_editor(QTextEdit *editor, const QString &path)
 {
-    if (isUndecodable(editor) && !confirm_replacement(editor))
+    docinfo *doc = docinfo::of(editor);
+    if (doc->undecodable && !confirm_replacement(editor))
         return WriteOutcome::Declined;
     const QByteArray bytes = textfile::documentText(*editor->document()).toUtf8();
     QString kept_backup;
-    if (!textfile::write(path, bytes, &kept_backup)) {
-        QMessageBox box(QMessageBox::Critical, tr("Erreur"),
-                        tr("Imposible d'enregistrer le fichier !!!"), QMessageBox::Ok, this);
+    textfile::Failure failure = textfile::Failure::None;
+    if (!textfile::write(path, bytes, &kept_backup, &failure)) {
         // The user must know where the old content is if the file lost it.
-        if (!kept_backup.isEmpty())
-            box.setInformativeText(tr("Une copie de l'ancien contenu est conservée dans : %1")
-                                       .arg(QDir::toNativeSeparators(kept_backup)));
-        box.exec();
+        tell_file_error(tr("Imposible d'enregistrer le fichier !!!"), failure, path,
+                        kept_backup.isEmpty()
+                            ? QString()
+                            : tr("Une copie de l'ancien contenu est conservée dans : %1")
+                                  .arg(QDir::toNativeSeparators(kept_backup)));
         return WriteOutcome::Failed;
     }
     editor->document()->setModified(false);
-    editor->setProperty(undecodable_property, false);
+    doc->undecodable = false;
     return WriteOutcome::Written;
 }
 
-bool fp::confirm_replacement(QTextEdit *editor)
-{
-    QMessageBox box(
-        QMessageBox::Warning, tr("Enregistrer le fichier"),
-        tr("Ce document contient des octets qui n'étaient pas du texte UTF-8 valide\u00A0: "
-           "ils seront remplacés par «\u00A0\uFFFD\u00A0» dans le fichier enregistré. "
-           "Enregistrer quand même\u00A0?"),
-        QMessageBox::Yes | QMessageBox::No, this);
-    box.setInformativeText(document_name(editor));
-    return box.exec() == QMessageBox::Yes;
-}
-
-QString fp::document_name(QTextEdit *editor) const
-{
-    const QString path = editor->accessibleName();
-    if (!path.isEmpty())
-        return QDir::toNativeSeparators(path);
-    // Several tabs may share a title such as "Nouvelle Onglet".
-    const int index = ui->onglet->indexOf(editor);
-    return tr("%1 (onglet %2)").arg(ui->onglet->tabText(index)).arg(index + 1);
-}
-
-// Asks Yes or No; a document other than the current one is named in the
-// question itself, since "actuelle" would point at the wrong tab.
-int fp::ask_to_save(QTextEdit *editor)
-{
-    const QString text = editor == cur_editor()
-                             ? QStringLiteral("Vouler vous enregistrer le fichier actuelle ?")
-                             : tr("Voulez-vous enregistrer le fichier «\u00A0%1\u00A0»\u00A0?")
-                                   .arg(document_name(editor));
-    QMessageBox box(QMessageBox::Question, QStringLiteral("Enregistrer le fichier"), text,
-                    QMessageBox::Yes | QMessageBox::No, this);
-    box.setInformativeText(document_name(editor));
-    return box.exec();
-}
-
-bool fp::offer_save()
-{
-    QTextEdit *editor = cur_editor();
-    if (!editor->document()->isModified())
-        return true;
-    if (has_path && !isUndecodable(editor))
-        return write_file(current_path);
-    const int answer = ask_to_save(editor);
-    if (answer == QMessageBox::No) {
-        reset_doc();
-        return true;
-    }
-    if (answer != QMessageBox::Yes)
-        return false;
-    if (has_path)
-        return write_file(current_path);
-    saveas_succeeded = false;
-    emit besaveas();
-    // A cancelled or failed save keeps the document and stops the caller.
-    if (!saveas_succeeded)
-        return false;
-    reset_doc();
-    return true;
-}
-
-bool fp::offer_save_editor(QTextEdit *editor)
-{
-    if (!editor->document()->isModified())
-        return true;
-    const QString path = editor->accessibleName();
-    if (!path.isEmpty() && !isUndecodable(editor))
-        return write_editor(editor, path) == WriteOutcome::Written;
-    const int answer = ask_to_save(editor);
-    if (answer == QMessageBox::No)
-        return true;
-    if (answer != QMessageBox::Yes)
-        return false;
-    if (!path.isEmpty())
-        return write_editor(editor, path) == WriteOutcome::Written;
-    return save_through_dialog(editor, QStringLiteral("Fichier (*.*)"));
-}
-
-bool fp::save_through_dialog(QTextEdit *editor, const QString &filter)
+// Asks for a name and writes the text there; a cancelled dialog counts as
+// declined. Only a written document takes the name, and only when asked to.
+fp::WriteOutcome fp::save_under_new_name(QTextEdit *editor, const QString &filter, bool adopt)
 {
     const QString name = QFileDialog::getSaveFileName(this, save_caption, QString(), filter);
-    if (name.isEmpty() || write_editor(editor, name) != WriteOutcome::Written)
-        return false;
-    editor->setAccessibleName(name);
-    return true;
+    if (name.isEmpty())
+        return WriteOutcome::Declined;
+    const WriteOutcome outcome = write_editor(editor, name);
+    if (outcome == WriteOutcome::Written && adopt)
+        adopt_path(editor, name);
+    return outcome;
 }
 
-void fp::offer_save_at_exit()
+// The document takes the name it was written under; the current one shows
+// it in the window title and its tab.
+void fp::adopt_path(QTextEdit *editor, const QString &path)
 {
-    QList<QTextEdit *> editors{cur_editor()};
-    for (int i = 0; i < ui->onglet->count(); ++i)
-        if (!editors.contains(editor_at(i)))
-            editors << editor_at(i);
-    for (QTextEdit *editor : std::as_const(editors))
-        if (editor && editor->document()->isModified())
-            offer_editor_at_exit(editor);
-}
-
-// Once the window is gone the text is gone: a failed write leads back to the
-// save dialog, and only the user's own No or Cancel drops the text.
-void fp::offer_editor_at_exit(QTextEdit *editor)
-{
-    const QString path = editor->accessibleName();
-    if ((path.isEmpty() || isUndecodable(editor)) && ask_to_save(editor) != QMessageBox::Yes)
+    if (editor != cur_editor()) {
+        docinfo::of(editor)->set_path(path);
         return;
-    if (!path.isEmpty() && write_editor(editor, path) != WriteOutcome::Failed)
-        return;
-    for (;;) {
-        const QString name = QFileDialog::getSaveFileName(this, save_caption, QString(),
-                                                          QStringLiteral("Text (*.txt)"));
-        if (name.isEmpty() || write_editor(editor, name) != WriteOutcome::Failed)
-            return;
     }
+    set_path(path);
+    ui->onglet->setTabText(ui->onglet->currentIndex(), docinfo::of(editor)->file_name());
 }
 
 void fp::choose_and_load()
@@ -196,10 +107,26 @@ void fp::choose_and_load()
     const QString name =
         QFileDialog::getOpenFileName(this, QStringLiteral("Ouvrir un fichier"), QString(),
                                      QStringLiteral("Tout les fichier (*.*)"));
-    if (name.isEmpty() || !load_file(name))
-        return;
-    set_path(name);
-    ui->onglet->setTabText(ui->onglet->currentIndex(), fileName(cur_editor()->accessibleName()));
+    if (!name.isEmpty() && load_file(name))
+        adopt_path(cur_editor(), name);
+}
+
+// Each file in a tab of its own after the current one; a file that cannot be
+// read leaves no empty tab behind.
+void fp::open_in_new_tabs(const QStringList &paths)
+{
+    for (const QString &path : paths) {
+        const int before = ui->onglet->currentIndex();
+        newtab();
+        if (load_file(path)) {
+            adopt_path(cur_editor(), path);
+            continue;
+        }
+        QTextEdit *unused = cur_editor();
+        ui->onglet->removeTab(ui->onglet->currentIndex());
+        unused->deleteLater();
+        ui->onglet->setCurrentIndex(before);
+    }
 }
 
 void fp::open()
@@ -221,20 +148,12 @@ void fp::saving()
         return;
     }
     if (write_file(current_path))
-        ui->onglet->setTabText(ui->onglet->currentIndex(),
-                               fileName(cur_editor()->accessibleName()));
+        ui->onglet->setTabText(ui->onglet->currentIndex(), docinfo::of(cur_editor())->file_name());
 }
 
 void fp::saveas()
 {
-    saveas_succeeded = false;
-    const QString name = QFileDialog::getSaveFileName(this, save_caption, QString(),
-                                                      QStringLiteral("Fichier (*.*)"));
     // A failed write keeps the old path: the title must not name a file
     // that does not hold the text.
-    if (name.isEmpty() || !write_file(name))
-        return;
-    set_path(name);
-    ui->onglet->setTabText(ui->onglet->currentIndex(), fileName(cur_editor()->accessibleName()));
-    saveas_succeeded = true;
+    save_under_new_name(cur_editor(), QStringLiteral("Fichier (*.*)"), true);
 }

@@ -1,6 +1,7 @@
 // Editor tabs, the current editor, document paths and the window title.
+#include "docinfo.h"
+#include "filedrop.h"
 #include "fp.h"
-#include "textfile.h"
 #include "ui_fp.h"
 
 #include <QTabWidget>
@@ -27,19 +28,23 @@ void fp::reset_doc()
     QTextEdit *editor = cur_editor();
     editor->clear();
     editor->document()->setModified(false);
-    editor->setProperty(textfile::undecodable_property, false);
-    has_path = false;
-    current_path.clear();
-    editor->setAccessibleName(QString());
-    setWindowTitle(app_title);
+    docinfo::of(editor)->forget();
+    mirror_path();
 }
 
 void fp::set_path(QString path)
 {
-    has_path = true;
-    current_path = path;
-    setWindowTitle(path_title_prefix + path);
-    cur_editor()->setAccessibleName(path);
+    docinfo::of(cur_editor())->set_path(path);
+    mirror_path();
+}
+
+// The mirror of the current tab's path and the window title, both rebuilt
+// from the current document's record.
+void fp::mirror_path()
+{
+    current_path = docinfo::of(cur_editor())->path();
+    has_path = !current_path.isEmpty();
+    setWindowTitle(has_path ? path_title_prefix + current_path : app_title);
 }
 
 void fp::newtab()
@@ -48,6 +53,7 @@ void fp::newtab()
     // Files hold plain text: pasted formatting or pictures would show here
     // and then vanish, or turn into stray characters, on saving.
     editor->setAcceptRichText(false);
+    editor->viewport()->installEventFilter(file_drops);
     const int at = ui->onglet->currentIndex() + 1;
     ui->onglet->insertTab(at, editor, QStringLiteral("Nouvelle Onglet"));
     ui->onglet->setCurrentIndex(at);
@@ -71,7 +77,7 @@ void fp::closetab(int cli)
     // A background tab is offered and closed on its own; the tab the user is
     // looking at stays as it is.
     if (closing != cur_editor()) {
-        if (!offer_save_editor(closing))
+        if (!may_text_go(closing, Offer::Background))
             return;
         ui->onglet->removeTab(cli);
         closing->deleteLater();
@@ -96,15 +102,7 @@ void fp::changetab()
     QTextEdit *editor = cur_editor();
     if (!editor)
         return;
-    has_path = false;
-    const QString path = editor->accessibleName();
-    if (path.isEmpty()) {
-        setWindowTitle(app_title);
-    } else {
-        setWindowTitle(path_title_prefix + path);
-        current_path = path;
-        has_path = true;
-    }
+    mirror_path();
     // Unique: switching back and forth must not make every keystroke cost more.
     connect(editor, SIGNAL(textChanged()), this, SLOT(changestatus()), Qt::UniqueConnection);
     settle_zoom(editor);

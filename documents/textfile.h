@@ -9,9 +9,22 @@ class QTextDocument;
 
 namespace textfile {
 
-// Editor property set while its file held bytes that could not be decoded:
-// saving would replace them, so it is never written without telling the user.
-inline constexpr char undecodable_property[] = "feuillon_undecodable";
+// Why a read or a write failed, as far as the system said.
+enum class Failure {
+    None,
+    NoSpace,            // the disk is full
+    Permission,         // the user may not write (or read) there
+    ReadOnlyFileSystem, // the disk is mounted read-only
+    Quota,              // the user's disk quota is used up
+    TooLarge,           // the file would exceed the size allowed (RLIMIT_FSIZE, file system)
+    NotRegularFile,     // a folder, a device or a FIFO stands at that path
+    FolderMissing,      // the folder of the file does not exist (or is not a folder)
+    ChangedUnderUs,     // another program put a different file there meanwhile
+    Other
+};
+
+// A French sentence that tells the user the cause; a general one for Other.
+QString describe(Failure failure);
 
 enum class ReadStatus {
     Read,      // the file was read whole
@@ -22,7 +35,8 @@ enum class ReadStatus {
 struct ReadResult {
     ReadStatus status = ReadStatus::Unreadable;
     QString text;
-    bool undecodable = false; // some bytes did not form valid text
+    bool undecodable = false;        // some bytes did not form valid text
+    Failure failure = Failure::None; // set when status is Unreadable
 };
 
 // Reads a regular file whole. Folders, devices and FIFOs are refused
@@ -42,7 +56,9 @@ QString documentText(const QTextDocument &document);
 // target is written); owner, group, mode bits and hard links are kept. A
 // file whose owner cannot be kept, or that has several names, is written in
 // place behind a verified backup copy; should that backup still hold the
-// only good copy after a failure, its path is put in kept_backup.
-bool write(const QString &path, const QByteArray &bytes, QString *kept_backup = nullptr);
+// only good copy after a failure, its path is put in kept_backup. The cause
+// of a failure goes to failure (Failure::None after a success).
+bool write(const QString &path, const QByteArray &bytes, QString *kept_backup = nullptr,
+           Failure *failure = nullptr);
 
 } // namespace textfile

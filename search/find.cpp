@@ -14,6 +14,37 @@
 #include <QTextDocument>
 #include <QTextEdit>
 
+namespace {
+const QColor lit_colour(22, 122, 200, 255);
+const char *const watched_property = "feuillon_typing_unlit";
+
+// Typing takes the format of the character before the cursor: right after a
+// match it would come out highlighted too. Only the cursor's own format for
+// the next typing changes, so the document and its undo history do not.
+void keep_typing_unlit(QTextEdit *editor)
+{
+    const QTextCursor cursor = editor->textCursor();
+    QTextCharFormat format = cursor.charFormat();
+    const QBrush background = format.background();
+    if (cursor.hasSelection() || background.style() != Qt::SolidPattern ||
+        background.color() != lit_colour)
+        return;
+    format.clearBackground();
+    editor->setCurrentCharFormat(format);
+}
+
+// Every place the cursor moves to may be right after a match.
+void watch_typing(QTextEdit *editor)
+{
+    keep_typing_unlit(editor);
+    if (editor->property(watched_property).toBool())
+        return;
+    editor->setProperty(watched_property, true);
+    QObject::connect(editor, &QTextEdit::cursorPositionChanged, editor,
+                     [editor] { keep_typing_unlit(editor); });
+}
+} // namespace
+
 void fp::look()
 {
     if (!find_window->layout())
@@ -60,6 +91,8 @@ void fp::makelook()
     trace->begin(editor->document());
     highlight_matches(editor);
     trace->end();
+    if (match_found)
+        watch_typing(editor);
     first_run = false;
     if (match_found)
         activateWindow();
@@ -79,8 +112,7 @@ void fp::highlight_matches(QTextEdit *editor)
     QTextDocument *doc = editor->document();
     QTextCursor found(doc);
     QTextCharFormat lit = found.charFormat();
-    lit.setProperty(QTextFormat::BackgroundBrush,
-                    QBrush(QColor(22, 122, 200, 255), Qt::SolidPattern));
+    lit.setProperty(QTextFormat::BackgroundBrush, QBrush(lit_colour, Qt::SolidPattern));
     QTextCursor block(doc);
     block.beginEditBlock();
     while (!found.isNull() && !found.atEnd()) {

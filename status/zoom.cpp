@@ -1,4 +1,5 @@
 // Zoom by Control and the mouse wheel, the zoom actions and their reset.
+#include "documents/docinfo.h"
 #include "fp.h"
 #include "ui_fp.h"
 #include "wheelzoomfilter.h"
@@ -13,10 +14,6 @@
 namespace {
 // Below this the wheel and "Dézoomer" stop shrinking the text.
 constexpr int zoom_floor = 90;
-// Each editor remembers the steps it carries and the size they gave it, so
-// that it can be brought back to its own size when it becomes current again.
-const char *const steps_property = "feuillon_zoom_steps";
-const char *const size_property = "feuillon_zoomed_size";
 } // namespace
 
 void fp::zoom_step(int direction)
@@ -45,8 +42,9 @@ bool fp::zoom_editor(QTextEdit *editor, int steps)
     const qreal after = editor->font().pointSizeF();
     if (after == before)
         return false;
-    editor->setProperty(steps_property, editor->property(steps_property).toInt() + steps);
-    editor->setProperty(size_property, after);
+    docinfo *doc = docinfo::of(editor);
+    doc->zoom_steps += steps;
+    doc->zoomed_size = after;
     return true;
 }
 
@@ -55,10 +53,10 @@ bool fp::zoom_editor(QTextEdit *editor, int steps)
 // there is nothing left to take back.
 void fp::unzoom_editor(QTextEdit *editor)
 {
-    const int steps = editor->property(steps_property).toInt();
-    if (steps != 0 && editor->font().pointSizeF() == editor->property(size_property).toReal())
-        zoom_editor(editor, -steps);
-    editor->setProperty(steps_property, 0);
+    docinfo *doc = docinfo::of(editor);
+    if (doc->zoom_steps != 0 && editor->font().pointSizeF() == doc->zoomed_size)
+        zoom_editor(editor, -doc->zoom_steps);
+    doc->zoom_steps = 0;
 }
 
 void fp::settle_zoom(QTextEdit *editor)

@@ -9,6 +9,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QFontInfo>
 
 #include <QLabel>
 #include <QMenu>
@@ -66,6 +67,7 @@ private slots:
     void startAppliesTheStoredLookToEditorAndApplication();
     void tabChangeAppliesTheStoredLookToTheNewlyCurrentEditorOnly();
     void loadNeverTouchesTheColoursPickedInThisRun();
+    void pickAfterAnEarlierResetBringsNoOldColourBack();
     void corruptStoredValuesAreAppliedWithoutCrashing_data();
     void corruptStoredValuesAreAppliedWithoutCrashing();
     void tabChangeWithUnchangedStoreRestylesNothing_data();
@@ -93,6 +95,11 @@ void tst_appearance::firstRunWithEmptyStoreGivesThePlatformLook()
     }
     QCOMPARE(settingsButton(3)->text(), QStringLiteral("Abc"));
     QCOMPARE(settingsButton(6)->text(), QStringLiteral("Abc"));
+    const QString desktop = QFontInfo(QApplication::font()).family();
+    for (QWidget *part :
+         {static_cast<QWidget *>(currentEditor(*w)), mainWindowPart(*w, "menubar"),
+          mainWindowPart(*w, "statusbar"), settings, static_cast<QWidget *>(settingsButton(3))})
+        QCOMPARE(QFontInfo(part->font()).family(), desktop);
     settingsButton(2)->click();
     QVERIFY(colorDialog()->isVisible());
     QVERIFY(!colorDialog()->isModal());
@@ -105,18 +112,23 @@ void tst_appearance::pickingOneColourOnFirstRunWritesExactlyItsKeys_data()
     QTest::addColumn<QStringList>("keys");
     QTest::addColumn<QString>("styleKey");
     QTest::addColumn<QString>("style");
+    QTest::addColumn<QString>("applied");
     const QString c = QStringLiteral("#1a2b3c");
     QTest::newRow("editor text colour")
         << 1 << QStringList{"afont", "bt1", "sa_bt1", "text2", "tfont", "tstyle"} << "tstyle"
-        << emptyBackground + "color:" + c + ";";
+        << emptyBackground + "color:" + c + ";"
+        << "color:" + c + ";";
     QTest::newRow("editor background colour")
         << 2 << QStringList{"afont", "bt2", "sa_bt2", "tfont", "tstyle"} << "tstyle"
+        << "background-color:" + c + ";"
         << "background-color:" + c + ";";
     QTest::newRow("application text colour")
         << 4 << QStringList{"afont", "astyle", "bt4", "sa_bt4", "text2b", "tfont"} << "astyle"
-        << emptyBackground + "color:" + c + ";";
+        << emptyBackground + "color:" + c + ";"
+        << "color:" + c + ";";
     QTest::newRow("application background colour")
         << 5 << QStringList{"afont", "astyle", "bt5", "sa_bt5", "tfont"} << "astyle"
+        << "background-color:" + c + ";"
         << "background-color:" + c + ";";
 }
 
@@ -126,22 +138,25 @@ void tst_appearance::pickingOneColourOnFirstRunWritesExactlyItsKeys()
     QFETCH(QStringList, keys);
     QFETCH(QString, styleKey);
     QFETCH(QString, style);
+    QFETCH(QString, applied);
     auto w = startWindow();
     openSettings(*w);
     pickColour(button, QColor(0x1a, 0x2b, 0x3c));
+    QCOMPARE(shownColour(*w, button), QColor(0x1a, 0x2b, 0x3c));
 
     QCOMPARE(storedKeys(), keys);
+    QCOMPARE(stored("tfont") + stored("afont"), QString());
     QCOMPARE(stored(qPrintable(styleKey)), style);
     QCOMPARE(stored(qPrintable(QStringLiteral("sa_bt%1").arg(button))), QStringLiteral("#1a2b3c"));
     QCOMPARE(stored(qPrintable(QStringLiteral("bt%1").arg(button))), QStringLiteral("#1a2b3c"));
     QCOMPARE(settingsButton(button)->styleSheet(), QStringLiteral("background-color:#1a2b3c;"));
     if (button <= 2) {
-        QCOMPARE(currentEditor(*w)->styleSheet(), style);
+        QCOMPARE(currentEditor(*w)->styleSheet(), applied);
         QCOMPARE(w->styleSheet(), QString());
     } else {
-        QCOMPARE(w->styleSheet(), style);
-        QCOMPARE(topLevel("find_window")->styleSheet(), style);
-        QCOMPARE(topLevel("replace_window")->styleSheet(), style);
+        QCOMPARE(w->styleSheet(), applied);
+        QCOMPARE(topLevel("find_window")->styleSheet(), applied);
+        QCOMPARE(topLevel("replace_window")->styleSheet(), applied);
         QCOMPARE(topLevel("settings_window")->styleSheet(), QString());
         QCOMPARE(currentEditor(*w)->styleSheet(), QString());
     }
@@ -165,6 +180,7 @@ void tst_appearance::secondRunPickingColourFourKeepsTheStoredEditorBackground()
     QCOMPARE(stored("tstyle"), QStringLiteral("background-color:#204060;"));
     QCOMPARE(stored("bt4"), QStringLiteral("#ff8000"));
     QCOMPARE(stored("astyle"), QStringLiteral("background-color:;color:#ff8000;"));
+    QCOMPARE(shownColour(*second, 4), QColor("#ff8000"));
 }
 
 void tst_appearance::confirmationForTheOtherKindOfButtonChangesNothing_data()
@@ -294,6 +310,18 @@ void tst_appearance::loadNeverTouchesTheColoursPickedInThisRun()
     QCOMPARE(settingsButton(1)->styleSheet(), QStringLiteral("background-color:#000001;"));
 }
 
+// A reset used to leave text2, text2b and the sa_bt keys as they were.
+void tst_appearance::pickAfterAnEarlierResetBringsNoOldColourBack()
+{
+    storeValues({{"text2", "color:#aa0000;"}, {"text2b", "color:#00aa00;"}, {"bt1", ""}});
+    auto w = startWindow();
+    openSettings(*w);
+    pickColour(2, QColor("#fafafa"));
+    pickColour(5, QColor("#e0e0e0"));
+    QCOMPARE(stored("tstyle"), QStringLiteral("background-color:#fafafa;"));
+    QCOMPARE(stored("astyle"), QStringLiteral("background-color:#e0e0e0;"));
+}
+
 void tst_appearance::corruptStoredValuesAreAppliedWithoutCrashing_data()
 {
     QTest::addColumn<QString>("text");
@@ -362,11 +390,12 @@ void tst_appearance::tabChangeWithUnchangedStoreRestylesNothing()
 void tst_appearance::storedFontTextGivesWhatTheFontParserGives_data()
 {
     QTest::addColumn<QString>("text");
+    // The default font: nothing stored, or what a font never picked was stored as.
     QTest::newRow("empty") << QString();
+    QTest::newRow("description of an empty family") << QFont(QString()).toString();
     QTest::newRow("family only") << QStringLiteral("DejaVu Sans");
     QTest::newRow("family and size") << QStringLiteral("DejaVu Sans,14");
     QTest::newRow("full description") << QFont(QStringLiteral("DejaVu Serif"), 9).toString();
-    QTest::newRow("description of an empty family") << QFont(QString()).toString();
     QTest::newRow("nine fields") << QStringLiteral("a,b,c,d,e,f,g,h,i");
     QTest::newRow("five fields") << QStringLiteral("a,1,2,3,4");
     QTest::newRow("eighteen fields") << QStringLiteral("a,1,2,3,4,5,6,7,8,9,0,1,2,3,4,5,6,7");
@@ -393,6 +422,8 @@ void tst_appearance::storedFontTextGivesWhatTheFontParserGives()
     parsed.fromString(text); // the parser's own complaint is not ours
     qInstallMessageHandler(previous);
     QCOMPARE(oursWarned, 0);
+    if (text.section(QLatin1Char(','), 0, 0).isEmpty())
+        parsed = QFont();
     QCOMPARE(ours, parsed);
     QCOMPARE(ours.families(), parsed.families());
     QCOMPARE(ours.resolveMask(), parsed.resolveMask());

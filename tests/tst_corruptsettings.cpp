@@ -3,6 +3,7 @@
 #include "testmain.h"
 
 #include "dialogs.h"
+#include "faults.h"
 #include "pickers.h"
 #include "reliability.h"
 #include "window.h"
@@ -10,8 +11,7 @@
 #include <QDir>
 #include <QRandomGenerator>
 #include <QRect>
-#include <sys/mount.h>
-#include <sys/statvfs.h>
+#include <memory>
 
 using namespace feuillon_test;
 
@@ -89,9 +89,7 @@ private slots:
     void init() { removeStore(); }
     void cleanup()
     {
-        if (!mounted.isEmpty())
-            umount2(qPrintable(mounted), MNT_DETACH);
-        mounted.clear();
+        disk.reset();
         removeStore();
     }
     void garbageInEveryKeyLeavesTheProgramUsable_data();
@@ -102,7 +100,7 @@ private slots:
     void unusableStoreIsToldAndTheProgramStaysUsable();
 
 private:
-    QString mounted;
+    std::unique_ptr<SmallDisk> disk;
 };
 
 void tst_corruptsettings::garbageInEveryKeyLeavesTheProgramUsable_data()
@@ -227,21 +225,14 @@ void tst_corruptsettings::unusableStoreIsToldAndTheProgramStaysUsable()
         QFile blocker(storeFolder());
         QVERIFY(blocker.open(QIODevice::WriteOnly));
     } else {
-        QVERIFY(QDir().mkpath(storeFolder()));
         const bool readOnly = how == "read-only";
-        if (mount("tmpfs", qPrintable(storeFolder()), "tmpfs", readOnly ? MS_RDONLY : 0,
-                  "size=64k") != 0)
+        disk = std::make_unique<SmallDisk>(storeFolder(), 64, readOnly);
+        if (!disk->ok)
             QSKIP("mounting a small tmpfs needs root (CAP_SYS_ADMIN)");
-        mounted = storeFolder();
         if (!readOnly) {
             // A store bigger than the room left: its rewrite cannot complete.
             storeValues({{"bt2", "#010203"}, {"notes", QString(30000, QLatin1Char('n'))}});
-            struct statvfs fs = {};
-            statvfs(qPrintable(storeFolder()), &fs);
-            QFile filler(storeFolder() + "/filler");
-            QVERIFY(filler.open(QIODevice::WriteOnly));
-            const qint64 free = qint64(fs.f_bavail) * qint64(fs.f_frsize);
-            filler.write(QByteArray(qMax<qint64>(0, free - room), 'f'));
+            QVERIFY(disk->leaveFree(room));
         }
     }
     DialogAnswerer answers;

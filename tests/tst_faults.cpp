@@ -124,6 +124,9 @@ void tst_faults::fullDiskKeepsOldFileOrWritesNewOneWhole()
         QCOMPARE(answers.seen().first().title, QStringLiteral("Erreur"));
         QCOMPARE(answers.seen().first().text,
                  QStringLiteral("Imposible d'enregistrer le fichier !!!"));
+        QVERIFY(answers.seen().first().informative.contains(
+            means == "tmpfs" ? QStringLiteral("Le disque est plein.")
+                             : QStringLiteral("dépasse la taille maximale")));
     }
     markAllSaved(*w);
     reliability(QStringLiteral("full disk (%1): %2 KiB free, %3 KiB document")
@@ -218,9 +221,11 @@ void tst_faults::failedInPlaceWriteRestoresSharedFile()
     if (!arm(fault, freeKiB * 1024, &why))
         QSKIP(why);
     QString kept;
-    const bool written = textfile::write(path, numberedText(100 * 1024), &kept);
+    textfile::Failure said = textfile::Failure::None;
+    const bool written = textfile::write(path, numberedText(100 * 1024), &kept, &said);
     fault.limit.reset();
     QVERIFY(!written);
+    QCOMPARE(said, fault.disk ? textfile::Failure::NoSpace : textfile::Failure::TooLarge);
     QVERIFY(kept.isEmpty());
     QCOMPARE(fileBytes(path), oldBytes);
     struct stat a {

@@ -3,11 +3,14 @@
 #include "testmain.h"
 
 #include "dialogs.h"
+#include "faults.h"
 #include "files.h"
 #include "window.h"
 
 #include <QAction>
 #include <QDir>
+#include <QMimeData>
+#include <QTabBar>
 #include <QTemporaryDir>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
@@ -23,6 +26,8 @@ private slots:
     void missingArgumentOpensEmptyDocumentWithThatPath();
     void unreadableArgumentShowsErrorAndKeepsAboutPage_data();
     void unreadableArgumentShowsErrorAndKeepsAboutPage();
+    void droppedFilesOpenInTabsOfTheirOwn_data();
+    void droppedFilesOpenInTabsOfTheirOwn();
 
     void openLoadsFileAndAdoptsItsPath();
     void openCancelledChangesNothing();
@@ -47,14 +52,6 @@ private slots:
 
 static const QString errorTitle = QStringLiteral("Erreur");
 static const QString writeError = QStringLiteral("Imposible d'enregistrer le fichier !!!");
-
-static QString makeFile(const QTemporaryDir &dir, const QString &name, const QByteArray &bytes)
-{
-    const QString path = dir.filePath(name);
-    if (!writeFileBytes(path, bytes))
-        qWarning("could not write %s", qPrintable(path));
-    return path;
-}
 
 void tst_files::readableArgumentReplacesAboutPage()
 {
@@ -111,12 +108,70 @@ void tst_files::unreadableArgumentShowsErrorAndKeepsAboutPage()
     auto w = startWindow({"feuillon", path});
     QVERIFY(answers.waitDone());
     QCOMPARE(answers.seen().first().title, errorTitle);
-    QVERIFY(answers.seen().first().text.startsWith("Impossible de lire le fichier"));
+    QCOMPARE(answers.seen().first().text, QStringLiteral("Impossible de lire le fichier !!!"));
+    QVERIFY(answers.seen().first().informative.contains(
+        QStringLiteral("ne désigne pas un fichier ordinaire")));
+    QVERIFY(answers.seen().first().informative.contains(path));
     QCOMPARE(tabs(*w)->count(), 1);
     QCOMPARE(tabs(*w)->tabText(0), QStringLiteral("A Propos de 1.4.9"));
     QCOMPARE(w->windowTitle(), QStringLiteral("Feuillon"));
     QVERIFY(currentEditor(*w)->accessibleName().isEmpty());
     QCOMPARE(answers.unexpected(), 0);
+}
+
+static void drop(QWidget *target, const QMimeData &data)
+{
+    const QPoint at = target->rect().center();
+    QDragEnterEvent enter(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(target, &enter);
+    QDropEvent dropped(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(target, &dropped);
+}
+
+void tst_files::droppedFilesOpenInTabsOfTheirOwn_data()
+{
+    QTest::addColumn<QString>("target");
+    QTest::addColumn<bool>("files");
+    QTest::addColumn<bool>("text");
+    QTest::newRow("files on the editor") << "editor" << true << false;
+    QTest::newRow("files with their addresses as text, on the editor") << "editor" << true << true;
+    QTest::newRow("files on the window") << "window" << true << false;
+    QTest::newRow("text on the editor") << "editor" << false << true;
+}
+
+// A drop of files opens each after the current tab; a drop of text is
+// typed in; a file's address is never inserted as text.
+void tst_files::droppedFilesOpenInTabsOfTheirOwn()
+{
+    QFETCH(QString, target);
+    QFETCH(bool, files);
+    QFETCH(bool, text);
+    QTemporaryDir dir;
+    const QString one = makeFile(dir, "un.txt", "premier");
+    const QString two = makeFile(dir, "deux.txt", "second");
+    auto w = startWindow();
+    action(*w, "actionNouvelle_Onglet")->trigger();
+    QMimeData data;
+    if (files)
+        data.setUrls({QUrl::fromLocalFile(one), QUrl::fromLocalFile(two)});
+    if (text)
+        data.setText(files ? one + "\n" + two : QStringLiteral("glissé"));
+    DialogAnswerer none;
+    drop(target == "editor" ? currentEditor(*w)->viewport() : static_cast<QWidget *>(w.get()),
+         data);
+    QCOMPARE(none.unexpected(), 0);
+    QCOMPARE(editorAt(*w, 1)->toPlainText(), files ? QString() : QStringLiteral("glissé"));
+    if (!files) {
+        QCOMPARE(tabs(*w)->count(), 2);
+        markAllSaved(*w);
+        return;
+    }
+    QCOMPARE(tabs(*w)->count(), 4);
+    QCOMPARE(tabs(*w)->tabText(2), QStringLiteral("un.txt"));
+    QCOMPARE(editorAt(*w, 2)->toPlainText(), QStringLiteral("premier"));
+    QCOMPARE(editorAt(*w, 3)->accessibleName(), two);
+    QCOMPARE(tabs(*w)->currentIndex(), 3);
+    QCOMPARE(w->windowTitle(), "Feuillon | " + two);
 }
 
 void tst_files::openLoadsFileAndAdoptsItsPath()
@@ -318,14 +373,20 @@ void tst_files::saveWithPathWritesWithoutDialog()
 void tst_files::failedSaveAsKeepsOldPathAndText_data()
 {
     QTest::addColumn<QString>("kind");
-    QTest::newRow("parent is a regular file") << "parent";
-    QTest::newRow("device /dev/full") << "device";
-    QTest::newRow("fifo") << "fifo";
+    QTest::addColumn<QString>("cause");
+    const QString notAFile = QStringLiteral("ne désigne pas un fichier ordinaire");
+    QTest::newRow("parent is a regular file") << "parent"
+                                              << "n'existe pas ou n'est pas un dossier";
+    QTest::newRow("device /dev/full") << "device" << notAFile;
+    QTest::newRow("fifo") << "fifo" << notAFile;
+    QTest::newRow("folder the user may not write") << "read-only"
+                                                   << "pas les droits";
 }
 
 void tst_files::failedSaveAsKeepsOldPathAndText()
 {
     QFETCH(QString, kind);
+    QFETCH(QString, cause);
     QTemporaryDir dir;
     const QString path = makeFile(dir, "garde.txt", "ancien");
     QString target = dir.filePath("tube");
@@ -335,18 +396,33 @@ void tst_files::failedSaveAsKeepsOldPathAndText()
         target = QStringLiteral("/dev/full");
     if (kind == "fifo")
         QCOMPARE(mkfifo(QFile::encodeName(target).constData(), 0600), 0);
+    if (kind == "read-only") {
+        // Root may write anywhere: the save runs as nobody, in a folder of root's.
+        QVERIFY(QFile::setPermissions(dir.path(), QFile::Permissions(0x7755)));
+        target = dir.filePath("à-root/lettre.txt");
+        QVERIFY(QDir().mkpath(QFileInfo(target).path()));
+    }
     auto w = startWindow({"feuillon", path});
     type(currentEditor(*w), "nouveau ");
     DialogAnswerer answers;
     answers.file(target);
     // The save dialog asks before replacing something that exists.
-    if (kind != "parent")
+    if (kind != "parent" && kind != "read-only")
         answers.button(QMessageBox::Yes);
     answers.button(QMessageBox::Ok);
-    action(*w, "ac_enrs")->trigger();
+    {
+        std::unique_ptr<AsNobody> nobody;
+        if (kind == "read-only" && !(nobody = std::make_unique<AsNobody>())->ok)
+            QSKIP("cannot act as the user nobody here");
+        action(*w, "ac_enrs")->trigger();
+    }
     QCOMPARE(answers.pending(), 0);
     QCOMPARE(answers.seen().last().title, errorTitle);
     QCOMPARE(answers.seen().last().text, writeError);
+    // Why, in French, and which file.
+    QVERIFY2(answers.seen().last().informative.contains(cause),
+             qPrintable(answers.seen().last().informative));
+    QVERIFY(answers.seen().last().informative.contains(target));
     QCOMPARE(w->windowTitle(), "Feuillon | " + path);
     QCOMPARE(currentEditor(*w)->accessibleName(), path);
     QCOMPARE(tabs(*w)->tabText(0), QStringLiteral("garde.txt"));

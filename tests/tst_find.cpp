@@ -67,7 +67,10 @@ struct Session {
         QTest::keyClicks(field, word);
         QTest::mouseClick(buttonWithText(find, QStringLiteral("Rechercher")), Qt::LeftButton);
     }
-    void close() { QTest::mouseClick(buttonWithText(find, QStringLiteral("Fermé")), Qt::LeftButton); }
+    void close()
+    {
+        QTest::mouseClick(buttonWithText(find, QStringLiteral("Fermé")), Qt::LeftButton);
+    }
 };
 } // namespace
 
@@ -93,6 +96,7 @@ private slots:
     void closeButtonActsOnTheDocumentOfTheLastRun();
     void closeButtonAfterThatTabWasClosedDoesNothing();
     void closeButtonAfterTypingUndoesNothing();
+    void typingRightAfterAMatchIsNotLit();
     void closeButtonAfterANewTextWasReadUndoesNothing();
 
     void highlightingLeavesAnUnmodifiedDocumentUnmodified();
@@ -314,10 +318,22 @@ void tst_find::closeButtonAfterTypingUndoesNothing()
     Session s;
     type(s.editor(), QStringLiteral("le chat"));
     s.search(QStringLiteral("chat"));
-    // Typed right after lit text, the new text is lit as well.
     type(s.editor(), QStringLiteral(" dort"));
     s.close();
-    QCOMPARE(litText(s.doc()), QStringLiteral("le [chat dort]"));
+    QCOMPARE(litText(s.doc()), QStringLiteral("le [chat] dort"));
+}
+
+void tst_find::typingRightAfterAMatchIsNotLit()
+{
+    Session s;
+    type(s.editor(), QStringLiteral("le chat dort chat"));
+    s.search(QStringLiteral("chat"));
+    type(s.editor(), QStringLiteral("s"));
+    QTextCursor cursor = s.editor()->textCursor();
+    cursor.setPosition(8); // after the first match and its space
+    s.editor()->setTextCursor(cursor);
+    type(s.editor(), QStringLiteral("x"));
+    QCOMPARE(litText(s.doc()), QStringLiteral("le [chat ]xdort [chat]s"));
 }
 
 void tst_find::closeButtonAfterANewTextWasReadUndoesNothing()

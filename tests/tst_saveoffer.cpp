@@ -24,6 +24,8 @@ private slots:
     void yesThenCancelledSaveDialogKeepsDocument_data();
     void yesThenCancelledSaveDialogKeepsDocument();
     void yesThenFailedSaveKeepsDocument();
+    void noAnswerKeepsDocumentAndStops_data();
+    void noAnswerKeepsDocumentAndStops();
     void failedWriteStopsTheOperation_data();
     void failedWriteStopsTheOperation();
     void untouchedDocumentIsNeverRewritten_data();
@@ -35,17 +37,10 @@ private slots:
     void endOfRunAsksForEachUnsavedTabNamingIt();
     void endOfRunFailedWriteLeadsBackToSaveDialog();
     void endOfRunAsksNothingForUntouchedTabs();
+    void endOfRunAsksAgainUntilAnswered();
 };
 
 static const QString question = QStringLiteral("Vouler vous enregistrer le fichier actuelle ?");
-
-static QString makeFile(const QTemporaryDir &dir, const QString &name, const QByteArray &bytes)
-{
-    const QString path = dir.filePath(name);
-    if (!writeFileBytes(path, bytes))
-        qWarning("could not write %s", qPrintable(path));
-    return path;
-}
 
 // The file behind an open document is replaced by a folder, so that writing
 // to it fails even for root.
@@ -171,6 +166,55 @@ void tst_saveoffer::yesThenFailedSaveKeepsDocument()
     QCOMPARE(tabs(*w)->tabText(1), QStringLiteral("Nouvelle Onglet"));
     QCOMPARE(w->windowTitle(), QStringLiteral("Feuillon"));
     QCOMPARE(answers.unexpected(), 0);
+    markAllSaved(*w);
+}
+
+void tst_saveoffer::noAnswerKeepsDocumentAndStops_data()
+{
+    QTest::addColumn<QString>("operation");
+    QTest::addColumn<bool>("escape"); // else the box's close button
+    QTest::addColumn<bool>("undecodable");
+    QTest::newRow("Nouveau, Escape") << "newfile" << true << false;
+    QTest::newRow("Ouvrir, close button") << "open" << false << false;
+    QTest::newRow("closing the tab, Escape") << "close" << true << false;
+    QTest::newRow("closing a background tab, close button") << "background" << false << false;
+    QTest::newRow("undecodable bytes, Escape") << "newfile" << true << true;
+    QTest::newRow("undecodable bytes, background, close button") << "background" << false << true;
+}
+
+// Only Yes or No decides: the document stays and the operation goes no further.
+void tst_saveoffer::noAnswerKeepsDocumentAndStops()
+{
+    QFETCH(QString, operation);
+    QFETCH(bool, escape);
+    QFETCH(bool, undecodable);
+    QTemporaryDir dir;
+    DialogAnswerer answers;
+    auto w = startWindow();
+    if (undecodable) {
+        answers.button(QMessageBox::Ok);
+        w = startWindow({"feuillon", makeFile(dir, "latin1.txt", "\xE9t\xE9")});
+        QVERIFY(answers.waitDone());
+        answers.button(QMessageBox::Yes);
+    } else {
+        action(*w, "actionNouvelle_Onglet")->trigger();
+    }
+    QTextEdit *editor = currentEditor(*w);
+    type(editor, "précieux");
+    const QString text = editor->toPlainText();
+    const int count = tabs(*w)->count();
+    if (operation == "background")
+        action(*w, "actionNouvelle_Onglet")->trigger();
+    escape ? answers.escape() : answers.closeWindow();
+    if (operation == "background")
+        emit tabs(*w)->tabCloseRequested(tabs(*w)->indexOf(editor));
+    else
+        trigger(*w, operation);
+    QCOMPARE(answers.pending(), 0);
+    QCOMPARE(answers.unexpected(), 0);
+    QCOMPARE(tabs(*w)->count(), count + (operation == "background"));
+    QCOMPARE(editor->toPlainText(), text);
+    QVERIFY(editor->document()->isModified());
     markAllSaved(*w);
 }
 
@@ -377,6 +421,24 @@ void tst_saveoffer::endOfRunAsksNothingForUntouchedTabs()
     w.reset();
     QCOMPARE(answers.unexpected(), 0);
     QCOMPARE(fileBytes(path), QByteArray("tel quel\r\n"));
+}
+
+// Once the window goes nothing can wait for a later answer: the question
+// comes back until it gets Yes or No.
+void tst_saveoffer::endOfRunAsksAgainUntilAnswered()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("fin.txt");
+    auto w = startWindow();
+    action(*w, "actionNouvelle_Onglet")->trigger();
+    type(currentEditor(*w), "dernier mot");
+    DialogAnswerer answers;
+    answers.escape().closeWindow().button(QMessageBox::Yes).file(path);
+    w.reset();
+    QCOMPARE(answers.pending(), 0);
+    QCOMPARE(answers.unexpected(), 0);
+    QCOMPARE(answers.seen().at(1).text, question);
+    QCOMPARE(fileBytes(path), QByteArray("dernier mot"));
 }
 
 FEUILLON_TEST_MAIN(tst_saveoffer)

@@ -4,6 +4,7 @@
 #include "testmain.h"
 #include "window.h"
 
+#include <QFontInfo>
 #include <QGridLayout>
 #include <QLabel>
 #include <QSignalSpy>
@@ -42,8 +43,8 @@ private slots:
     void windowShowsSixRowsAndOk();
     void okSpansTheLastRowAndClosesTheWindow();
     void reopeningShowsTheSameRows();
-    void buttonsOpenTheirDialogWithTheStoredValue_data();
-    void buttonsOpenTheirDialogWithTheStoredValue();
+    void buttonsOpenTheirDialogOnWhatIsShown_data();
+    void buttonsOpenTheirDialogOnWhatIsShown();
     void swatchesShowTheLastLoadAndFollowPicksAfterATabChange();
     void secondColourButtonTakesTheOpenDialog();
     void manyClicksStillApplyOneConfirmationOnce();
@@ -111,39 +112,48 @@ void tst_settings_window::reopeningShowsTheSameRows()
     QCOMPARE(int(settings->findChildren<QPushButton *>().size()), buttons);
 }
 
-void tst_settings_window::buttonsOpenTheirDialogWithTheStoredValue_data()
+void tst_settings_window::buttonsOpenTheirDialogOnWhatIsShown_data()
 {
     QTest::addColumn<int>("button");
-    QTest::newRow("editor text colour") << 1;
-    QTest::newRow("editor background colour") << 2;
-    QTest::newRow("editor font") << 3;
-    QTest::newRow("application text colour") << 4;
-    QTest::newRow("application background colour") << 5;
-    QTest::newRow("application font") << 6;
+    QTest::addColumn<bool>("stored");
+    const char *const names[] = {
+        "editor text colour",      "editor background colour",      "editor font",
+        "application text colour", "application background colour", "application font"};
+    for (int button = 1; button <= 6; ++button) {
+        QTest::addRow("%s, stored", names[button - 1]) << button << true;
+        QTest::addRow("%s, nothing stored", names[button - 1]) << button << false;
+    }
 }
 
-void tst_settings_window::buttonsOpenTheirDialogWithTheStoredValue()
+void tst_settings_window::buttonsOpenTheirDialogOnWhatIsShown()
 {
     QFETCH(int, button);
-    storeValues({{"sa_bt1", "#010101"},
-                 {"sa_bt2", "#020202"},
-                 {"sa_bt4", "#040404"},
-                 {"sa_bt5", "#050505"},
-                 {"tfont", QFont(QStringLiteral("DejaVu Sans"), 23).toString()},
-                 {"afont", QFont(QStringLiteral("DejaVu Sans"), 26).toString()}});
+    QFETCH(bool, stored);
+    if (stored)
+        storeValues({{"tstyle", "background-color:#020202;color:#010101;"},
+                     {"astyle", "background-color:#050505;color:#040404;"},
+                     {"tfont", QFont(QStringLiteral("DejaVu Sans"), 23).toString()},
+                     {"afont", QFont(QStringLiteral("DejaVu Sans"), 26).toString()}});
     auto w = startWindow();
     openSettings(*w);
     settingsButton(button)->click();
     if (button == 3 || button == 6) {
         QVERIFY(fontDialog()->isVisible());
         QVERIFY(!fontDialog()->isModal());
-        QCOMPARE(fontDialog()->currentFont().pointSize(), button == 3 ? 23 : 26);
-        QCOMPARE(settingsButton(button)->font().pointSize(), button == 3 ? 23 : 26);
+        const QFont shown = button == 3 ? currentEditor(*w)->font() : w->font();
+        QCOMPARE(fontDialog()->currentFont().family(), QFontInfo(shown).family());
+        QCOMPARE(fontDialog()->currentFont().pointSize(), shown.pointSize());
+        if (stored)
+            QCOMPARE(shown.pointSize(), button == 3 ? 23 : 26);
         fontDialog()->close();
     } else {
         QVERIFY(colorDialog()->isVisible());
         QVERIFY(!colorDialog()->isModal());
-        QCOMPARE(colorDialog()->currentColor(), QColor(button, button, button));
+        QCOMPARE(colorDialog()->currentColor(), shownColour(*w, button));
+        if (stored)
+            QCOMPARE(colorDialog()->currentColor(), QColor(button, button, button));
+        else if (button == 2)
+            QCOMPARE(colorDialog()->currentColor(), QApplication::palette().color(QPalette::Base));
         colorDialog()->close();
     }
 }
@@ -157,7 +167,7 @@ void tst_settings_window::swatchesShowTheLastLoadAndFollowPicksAfterATabChange()
     okButton(settings)->click();
     openSettings(*w);
     QCOMPARE(settingsButton(1)->styleSheet(), QStringLiteral("background-color:;"));
-    QCOMPARE(currentEditor(*w)->styleSheet(), QStringLiteral("background-color:;color:#c00000;"));
+    QCOMPARE(currentEditor(*w)->styleSheet(), QStringLiteral("color:#c00000;"));
     settingsButton(1)->click();
     QCOMPARE(colorDialog()->currentColor(), QColor("#c00000"));
     colorDialog()->close();

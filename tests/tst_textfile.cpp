@@ -3,15 +3,16 @@
 
 #include "documents/textfile.h"
 #include "faults.h"
+#include "files.h"
 
-#include <QProcess>
+#include <QSet>
 #include <QStringEncoder>
 #include <QTextDocument>
-#include <csignal>
-#include <sys/resource.h>
+#include <memory>
 #include <sys/stat.h>
 
-using feuillon_test::FileSizeLimit;
+using namespace feuillon_test;
+using textfile::Failure;
 
 class tst_textfile : public QObject
 {
@@ -27,26 +28,15 @@ private slots:
     void unpairedSurrogatesShowAsReplacementCharacter_data();
     void unpairedSurrogatesShowAsReplacementCharacter();
     void documentTextKeepsEveryCharacter();
+    void readTellsMissingFromUnreadable_data();
     void readTellsMissingFromUnreadable();
     void writeReplacesRegularFileWhole();
-    void writeRefusesTargetsThatAreNotRegularFiles_data();
-    void writeRefusesTargetsThatAreNotRegularFiles();
+    void failedWriteLeavesTargetAndSaysWhy_data();
+    void failedWriteLeavesTargetAndSaysWhy();
     void writeBeyondFileSizeLimitKeepsOldFile();
     void writeOnFullDiskKeepsOldFile();
+    void everyFailureHasItsOwnSentence();
 };
-
-static QByteArray readAll(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<unreadable>");
-}
-
-static void writeAll(const QString &path, const QByteArray &bytes)
-{
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly));
-    QCOMPARE(f.write(bytes), bytes.size());
-}
 
 void tst_textfile::lineEndsBecomeLineFeeds_data()
 {
@@ -173,44 +163,81 @@ void tst_textfile::documentTextKeepsEveryCharacter()
     QCOMPARE(textfile::documentText(empty), QString());
 }
 
+void tst_textfile::readTellsMissingFromUnreadable_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<textfile::ReadStatus>("status");
+    QTest::addColumn<Failure>("failure");
+    const auto unreadable = textfile::ReadStatus::Unreadable;
+    QTest::newRow("absent") << "absent" << textfile::ReadStatus::Missing << Failure::None;
+    QTest::newRow("regular file") << "file" << textfile::ReadStatus::Read << Failure::None;
+    QTest::newRow("directory") << "directory" << unreadable << Failure::NotRegularFile;
+    QTest::newRow("/dev/zero") << "device" << unreadable << Failure::NotRegularFile;
+    // Opening a FIFO without a writer would block forever.
+    QTest::newRow("fifo") << "fifo" << unreadable << Failure::NotRegularFile;
+    QTest::newRow("file of another user") << "private" << unreadable << Failure::Permission;
+}
+
 void tst_textfile::readTellsMissingFromUnreadable()
 {
+    QFETCH(QString, kind);
+    QFETCH(textfile::ReadStatus, status);
+    QFETCH(Failure, failure);
     QTemporaryDir dir;
-    QCOMPARE(textfile::read(dir.filePath("absent")).status, textfile::ReadStatus::Missing);
-    QCOMPARE(textfile::read(dir.path()).status, textfile::ReadStatus::Unreadable);
-    QCOMPARE(textfile::read(QStringLiteral("/dev/zero")).status, textfile::ReadStatus::Unreadable);
-    const QString fifo = dir.filePath("fifo");
-    QCOMPARE(mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
-    // Opening a FIFO without a writer would block forever.
-    QCOMPARE(textfile::read(fifo).status, textfile::ReadStatus::Unreadable);
-    writeAll(dir.filePath("ok"), "x\r\ny");
-    const textfile::ReadResult ok = textfile::read(dir.filePath("ok"));
-    QCOMPARE(ok.status, textfile::ReadStatus::Read);
-    QCOMPARE(ok.text, QStringLiteral("x\ny"));
+    QString path = makeFile(dir, "ok", "x\r\ny");
+    if (kind == "absent")
+        path = dir.filePath("absent");
+    if (kind == "directory")
+        path = dir.path();
+    if (kind == "device")
+        path = QStringLiteral("/dev/zero");
+    if (kind == "fifo") {
+        path = dir.filePath("fifo");
+        QCOMPARE(mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+    }
+    std::unique_ptr<AsNobody> nobody;
+    if (kind == "private") {
+        QVERIFY(QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner));
+        nobody = std::make_unique<AsNobody>();
+        if (!nobody->ok && ::geteuid() == 0)
+            QSKIP("the effective user cannot be changed here");
+    }
+    const textfile::ReadResult read = textfile::read(path);
+    nobody.reset();
+    QCOMPARE(read.status, status);
+    QCOMPARE(read.failure, failure);
+    QCOMPARE(read.text, kind == "file" ? QStringLiteral("x\ny") : QString());
 }
 
 void tst_textfile::writeReplacesRegularFileWhole()
 {
     QTemporaryDir dir;
     const QString path = dir.filePath("f.txt");
-    writeAll(path, QByteArray(5000, 'o'));
-    QVERIFY(textfile::write(path, "neuf\n"));
-    QCOMPARE(readAll(path), QByteArray("neuf\n"));
+    QVERIFY(writeFileBytes(path, QByteArray(5000, 'o')));
+    Failure said = Failure::Other;
+    QVERIFY(textfile::write(path, "neuf\n", nullptr, &said));
+    QCOMPARE(said, Failure::None);
+    QCOMPARE(fileBytes(path), QByteArray("neuf\n"));
     QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{"f.txt"});
 }
 
-void tst_textfile::writeRefusesTargetsThatAreNotRegularFiles_data()
+void tst_textfile::failedWriteLeavesTargetAndSaysWhy_data()
 {
     QTest::addColumn<QString>("kind");
-    QTest::newRow("directory") << "directory";
-    QTest::newRow("fifo") << "fifo";
-    QTest::newRow("device /dev/full") << "device";
-    QTest::newRow("parent is a regular file") << "parent";
+    QTest::addColumn<Failure>("failure");
+    QTest::newRow("directory") << "directory" << Failure::NotRegularFile;
+    QTest::newRow("fifo") << "fifo" << Failure::NotRegularFile;
+    QTest::newRow("device /dev/full") << "device" << Failure::NotRegularFile;
+    QTest::newRow("parent is a regular file") << "parent" << Failure::FolderMissing;
+    QTest::newRow("folder missing") << "no folder" << Failure::FolderMissing;
+    QTest::newRow("read-only file system") << "read-only" << Failure::ReadOnlyFileSystem;
+    QTest::newRow("folder of another user") << "not mine" << Failure::Permission;
 }
 
-void tst_textfile::writeRefusesTargetsThatAreNotRegularFiles()
+void tst_textfile::failedWriteLeavesTargetAndSaysWhy()
 {
     QFETCH(QString, kind);
+    QFETCH(Failure, failure);
     QTemporaryDir dir;
     QString target = dir.filePath("target");
     if (kind == "directory")
@@ -219,12 +246,33 @@ void tst_textfile::writeRefusesTargetsThatAreNotRegularFiles()
         QCOMPARE(mkfifo(QFile::encodeName(target).constData(), 0600), 0);
     if (kind == "device")
         target = QStringLiteral("/dev/full");
-    if (kind == "parent") {
-        writeAll(target, "old");
-        target += QStringLiteral("/child.txt");
+    if (kind == "parent")
+        target = makeFile(dir, "target", "old") + QStringLiteral("/child.txt");
+    if (kind == "no folder")
+        target = dir.filePath("absent/child.txt");
+    std::unique_ptr<SmallDisk> disk;
+    if (kind == "read-only") {
+        disk = std::make_unique<SmallDisk>(dir.filePath("ro"), 64, true);
+        if (!disk->ok)
+            QSKIP("a read-only tmpfs cannot be mounted here (needs root and mount rights)");
+        target = disk->path + "/f.txt";
+    }
+    std::unique_ptr<AsNobody> nobody;
+    if (kind == "not mine") {
+        // Others may enter the folder, not write in it.
+        QVERIFY(QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::WriteOwner |
+                                                      QFile::ExeOwner | QFile::ReadOther |
+                                                      QFile::ExeOther));
+        nobody = std::make_unique<AsNobody>();
+        if (!nobody->ok && ::geteuid() == 0)
+            QSKIP("the effective user cannot be changed here");
     }
     const QFileInfo before(target);
-    QVERIFY(!textfile::write(target, "text"));
+    Failure said = Failure::None;
+    const bool written = textfile::write(target, "text", nullptr, &said);
+    nobody.reset();
+    QVERIFY(!written);
+    QCOMPARE(said, failure);
     const QFileInfo after(target);
     QCOMPARE(after.exists(), before.exists());
     QCOMPARE(after.isFile(), before.isFile());
@@ -239,38 +287,46 @@ void tst_textfile::writeRefusesTargetsThatAreNotRegularFiles()
 void tst_textfile::writeBeyondFileSizeLimitKeepsOldFile()
 {
     QTemporaryDir dir;
-    const QString path = dir.filePath("f.txt");
-    writeAll(path, "ancien contenu\n");
+    const QString path = makeFile(dir, "f.txt", "ancien contenu\n");
     bool written = true;
+    Failure said = Failure::None;
     {
         FileSizeLimit limit(4096);
         if (!limit.ok)
             QSKIP("the file-size limit cannot be lowered here");
-        written = textfile::write(path, QByteArray(20000, 'x'));
+        written = textfile::write(path, QByteArray(20000, 'x'), nullptr, &said);
     }
     QVERIFY(!written);
-    QCOMPARE(readAll(path), QByteArray("ancien contenu\n"));
+    QCOMPARE(said, Failure::TooLarge);
+    QCOMPARE(fileBytes(path), QByteArray("ancien contenu\n"));
     QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{"f.txt"});
 }
 
 void tst_textfile::writeOnFullDiskKeepsOldFile()
 {
     QTemporaryDir dir;
-    const QString mountPoint = dir.filePath("small");
-    QVERIFY(QDir().mkpath(mountPoint));
-    if (QProcess::execute("mount", {"-t", "tmpfs", "-o", "size=64k", "tmpfs", mountPoint}) != 0)
+    SmallDisk disk(dir.filePath("small"), 64);
+    if (!disk.ok)
         QSKIP("a small tmpfs cannot be mounted here (needs root and mount rights)");
-    const QString path = mountPoint + "/f.txt";
-    writeAll(path, "ancien contenu\n");
+    const QString path = disk.path + "/f.txt";
+    QVERIFY(writeFileBytes(path, "ancien contenu\n"));
     // Leave a few kilobytes free: a short write, not an outright failure.
-    writeAll(mountPoint + "/filler", QByteArray(48 * 1024, 'f'));
-    const bool written = textfile::write(path, QByteArray(20000, 'x'));
-    const QByteArray after = readAll(path);
-    const QStringList left = QDir(mountPoint).entryList(QDir::Files);
-    QProcess::execute("umount", {mountPoint});
-    QVERIFY(!written);
-    QCOMPARE(after, QByteArray("ancien contenu\n"));
-    QCOMPARE(left, (QStringList{"f.txt", "filler"}));
+    QVERIFY(disk.leaveFree(8 * 1024));
+    Failure said = Failure::None;
+    QVERIFY(!textfile::write(path, QByteArray(20000, 'x'), nullptr, &said));
+    QCOMPARE(said, Failure::NoSpace);
+    QCOMPARE(fileBytes(path), QByteArray("ancien contenu\n"));
+    QCOMPARE(QDir(disk.path).entryList(QDir::Files), (QStringList{"f.txt", "filler"}));
+}
+
+void tst_textfile::everyFailureHasItsOwnSentence()
+{
+    QCOMPARE(textfile::describe(Failure::None), QString());
+    QSet<QString> sentences;
+    for (int f = int(Failure::NoSpace); f <= int(Failure::Other); ++f)
+        sentences << textfile::describe(Failure(f));
+    QCOMPARE(sentences.size(), int(Failure::Other));
+    QVERIFY(!sentences.contains(QString()));
 }
 
 FEUILLON_TEST_MAIN(tst_textfile)

@@ -1,41 +1,57 @@
-// Qt's standard buttons follow the user's language; our own texts do not change.
+// Qt's standard buttons are French whatever the locale, as the program's own
+// texts are; those do not change.
+#include "dialogs.h"
 #include "testmain.h"
 #include "translation.h"
+#include "window.h"
 
 #include <QAbstractButton>
 #include <QMessageBox>
+
+using namespace feuillon_test;
 
 class tst_translation : public QObject
 {
     Q_OBJECT
 
 private slots:
-    // English first: translators stay installed for the rest of the run.
-    void englishLocaleKeepsQtTexts();
-    void frenchLocaleTranslatesStandardButtons();
+    void initTestCase();
+    void standardButtonsAreFrench();
+    void saveOfferOfTheWindowAnswersInFrench();
 };
 
-void tst_translation::frenchLocaleTranslatesStandardButtons()
+// As main() does, under an English locale (CTest runs under C.UTF-8 as well).
+void tst_translation::initTestCase()
 {
-    if (!install_qt_translation(*qApp, QLocale(QLocale::French, QLocale::France)))
+    QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+    if (!install_qt_translation(*qApp))
         QSKIP("Qt's French translation (qt6-translations-l10n) is not installed");
-    QMessageBox box(QMessageBox::Question, QStringLiteral("Enregistrer le fichier"),
-                    QStringLiteral("Vouler vous enregistrer le fichier actuelle ?"),
-                    QMessageBox::Yes | QMessageBox::No);
-    QCOMPARE(box.button(QMessageBox::Yes)->text().remove(QLatin1Char('&')), QStringLiteral("Oui"));
-    QCOMPARE(box.button(QMessageBox::No)->text().remove(QLatin1Char('&')), QStringLiteral("Non"));
-    QCOMPARE(box.text(), QStringLiteral("Vouler vous enregistrer le fichier actuelle ?"));
-    QCOMPARE(box.windowTitle(), QStringLiteral("Enregistrer le fichier"));
 }
 
-void tst_translation::englishLocaleKeepsQtTexts()
+void tst_translation::standardButtonsAreFrench()
 {
-    install_qt_translation(*qApp, QLocale(QLocale::English, QLocale::UnitedStates));
     QMessageBox box(QMessageBox::Question, QStringLiteral("Enregistrer le fichier"),
                     QStringLiteral("Vouler vous enregistrer le fichier actuelle ?"),
-                    QMessageBox::Yes | QMessageBox::No);
-    QCOMPARE(box.button(QMessageBox::Yes)->text().remove(QLatin1Char('&')), QStringLiteral("Yes"));
-    QCOMPARE(box.button(QMessageBox::No)->text().remove(QLatin1Char('&')), QStringLiteral("No"));
+                    QMessageBox::Save | QMessageBox::Cancel);
+    QCOMPARE(box.button(QMessageBox::Save)->text().remove(QLatin1Char('&')),
+             QStringLiteral("Enregistrer"));
+    QCOMPARE(box.button(QMessageBox::Cancel)->text().remove(QLatin1Char('&')),
+             QStringLiteral("Annuler"));
+    QCOMPARE(box.text(), QStringLiteral("Vouler vous enregistrer le fichier actuelle ?"));
+}
+
+void tst_translation::saveOfferOfTheWindowAnswersInFrench()
+{
+    auto w = startWindow();
+    type(currentEditor(*w), QStringLiteral("abc"));
+    DialogAnswerer answers;
+    answers.button(QMessageBox::No);
+    action(*w, "ac_new")->trigger();
+    QCOMPARE(answers.pending(), 0);
+    QCOMPARE(answers.seen().first().text,
+             QStringLiteral("Vouler vous enregistrer le fichier actuelle ?"));
+    QCOMPARE(QString(answers.seen().first().answeredWith).remove(QLatin1Char('&')),
+             QStringLiteral("Non"));
 }
 
 FEUILLON_TEST_MAIN(tst_translation)

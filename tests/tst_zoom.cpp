@@ -94,6 +94,7 @@ private slots:
     void shortcutsTypedInTheEditorZoomAndReset();
     void tabSwitchShowsEditorsAtTheirOwnSize();
     void fontSetAgainIsNotShrunkTwice();
+    void editorLookPickedWhileZoomedShowsLevel100_data();
     void editorLookPickedWhileZoomedShowsLevel100();
 };
 
@@ -353,16 +354,29 @@ void tst_zoom::fontSetAgainIsNotShrunkTwice()
     QCOMPARE(pointSize(first), configured.pointSizeF());
 }
 
+void tst_zoom::editorLookPickedWhileZoomedShowsLevel100_data()
+{
+    QTest::addColumn<bool>("font");
+    QTest::newRow("background colour") << false;
+    QTest::newRow("font confirmed at once") << true;
+}
+
 void tst_zoom::editorLookPickedWhileZoomedShowsLevel100()
 {
+    QFETCH(bool, font);
     auto w = startWindow();
     SavedOnExit saved{*w};
     QTextEdit *editor = openNewTab(*w);
-    const qreal configured = pointSize(editor);
+    const qreal configured = pointSize(editor) + (font ? 2 : 0);
     notches(editor->viewport(), 2, 120, Qt::ControlModifier);
     QCOMPARE(levelOf(*w), QStringLiteral("Zoom: 102%"));
     openSettings(*w);
-    pickColour(2, QColor(QStringLiteral("#fdf6e3")));
+    if (font) {
+        settingsButton(3)->click();
+        pressOk(fontDialog()); // the font as shown, zoomed
+    } else {
+        pickColour(2, QColor(QStringLiteral("#fdf6e3")));
+    }
     QCOMPARE(pointSize(editor), configured);
     QCOMPARE(levelOf(*w), QStringLiteral("Zoom: 100%"));
     action(*w, "actionR_tablir_Zoom")->trigger();

@@ -31,7 +31,7 @@ check() { # check DESCRIPTION COMMAND...
   if "$@" >/dev/null 2>&1; then echo "ok   $what"; else echo "FAIL $what"; failed=1; fi
 }
 if [ -f "$desktop" ]; then
-  check "the desktop entry starts the installed program" grep -qx 'Exec=feuillon %f' "$desktop"
+  check "the desktop entry starts the installed program" grep -qx 'Exec=feuillon %F' "$desktop"
   check "the desktop entry names the installed icon" grep -qx "Icon=$id" "$desktop"
 fi
 if [ -f "$metainfo" ]; then

@@ -19,13 +19,25 @@ DialogAnswerer::~DialogAnswerer() = default;
 
 DialogAnswerer &DialogAnswerer::button(QMessageBox::StandardButton which)
 {
-    m_steps.append({false, which, {}});
+    m_steps.append({false, Gesture::Button, which, {}});
+    return *this;
+}
+
+DialogAnswerer &DialogAnswerer::escape()
+{
+    m_steps.append({false, Gesture::Escape, QMessageBox::NoButton, {}});
+    return *this;
+}
+
+DialogAnswerer &DialogAnswerer::closeWindow()
+{
+    m_steps.append({false, Gesture::Close, QMessageBox::NoButton, {}});
     return *this;
 }
 
 DialogAnswerer &DialogAnswerer::file(const QString &path)
 {
-    m_steps.append({true, QMessageBox::NoButton, path});
+    m_steps.append({true, Gesture::Button, QMessageBox::NoButton, path});
     return *this;
 }
 
@@ -49,6 +61,10 @@ void DialogAnswerer::poll()
     QTimer::singleShot(0, this, [this, target] {
         if (target)
             answer(target);
+        // Answered and closed: should it be shown again (a question asked
+        // once more), it is a new dialog.
+        if (target && !target->isVisible())
+            m_handled.removeAll(target);
     });
 }
 
@@ -59,8 +75,10 @@ void DialogAnswerer::answer(QWidget *dialog)
     Seen seen;
     seen.kind = files ? QStringLiteral("file") : QStringLiteral("message");
     seen.title = dialog->windowTitle();
-    if (box)
+    if (box) {
         seen.text = box->text();
+        seen.informative = box->informativeText();
+    }
     if (files)
         seen.text = files->nameFilters().join(QStringLiteral(";;"));
 
@@ -77,6 +95,19 @@ void DialogAnswerer::answer(QWidget *dialog)
         return;
     }
     const Step step = m_steps.takeFirst();
+    if (box && step.gesture == Gesture::Escape) {
+        seen.answeredWith = QStringLiteral("<Escape>");
+        m_seen.append(seen);
+        // Where a user's key goes: the button that has the focus.
+        QTest::keyClick(box->focusWidget() ? box->focusWidget() : box, Qt::Key_Escape);
+        return;
+    }
+    if (box && step.gesture == Gesture::Close) {
+        seen.answeredWith = QStringLiteral("<close>");
+        m_seen.append(seen);
+        box->close();
+        return;
+    }
     if (box) {
         QAbstractButton *b = box->button(step.button);
         seen.answeredWith = b ? b->text() : QStringLiteral("<missing button>");

@@ -19,6 +19,7 @@ public:
         QString kind; // "message" or "file"
         QString title;
         QString text;         // message text; for a file dialog its name filters, joined by ";;"
+        QString informative;  // a message box's informative text
         QString answeredWith; // button text or the file name typed
     };
 
@@ -27,6 +28,10 @@ public:
 
     // Presses this button of the next message box.
     DialogAnswerer &button(QMessageBox::StandardButton which);
+    // Gives the next message box no answer, as a user does with Escape or
+    // with the close button of its title bar.
+    DialogAnswerer &escape();
+    DialogAnswerer &closeWindow();
     // Types this absolute path into the next file dialog and accepts it;
     // an empty path cancels the dialog.
     DialogAnswerer &file(const QString &path);
@@ -38,8 +43,10 @@ public:
     bool waitDone(int timeoutMs = 5000);
 
 private:
+    enum class Gesture { Button, Escape, Close };
     struct Step {
         bool isFile;
+        Gesture gesture = Gesture::Button;
         QMessageBox::StandardButton button;
         QString path;
     };

@@ -5,6 +5,7 @@
 #include "documents/textfile.h"
 
 #include <QByteArray>
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QProcess>
@@ -13,25 +14,29 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <sys/mount.h>
 #include <sys/resource.h>
 #include <sys/statvfs.h>
+#include <unistd.h>
 
 namespace feuillon_test {
 
-// A small tmpfs mounted on a folder while alive (needs root and mount rights).
+// A small tmpfs mounted on a folder while alive (needs root and mount
+// rights); read-only, it makes every write fail with EROFS.
 class SmallDisk
 {
 public:
-    SmallDisk(const QString &mountPoint, int kib) : path(mountPoint)
+    SmallDisk(const QString &mountPoint, int kib, bool readOnly = false) : path(mountPoint)
     {
-        ok = QDir().mkpath(path) &&
-             QProcess::execute("mount", {"-t", "tmpfs", "-o", QStringLiteral("size=%1k").arg(kib),
-                                         "tmpfs", path}) == 0;
+        const QByteArray size = "size=" + QByteArray::number(kib) + 'k';
+        ok = QDir().mkpath(path) && ::mount("tmpfs", QFile::encodeName(path).constData(), "tmpfs",
+                                            readOnly ? MS_RDONLY : 0, size.constData()) == 0;
     }
     ~SmallDisk()
     {
+        // Detached: a file the program still holds open must not keep it.
         if (ok)
-            QProcess::execute("umount", {path});
+            ::umount2(QFile::encodeName(path).constData(), MNT_DETACH);
     }
     SmallDisk(const SmallDisk &) = delete;
     SmallDisk &operator=(const SmallDisk &) = delete;
@@ -83,6 +88,25 @@ public:
 private:
     rlimit old{};
     void (*old_handler)(int) = nullptr;
+};
+
+// Root ignores permission bits: while alive, this process acts as the user
+// nobody (effective ids only, so root comes back after).
+class AsNobody
+{
+public:
+    AsNobody()
+    {
+        ok = ::getegid() == 0 && ::geteuid() == 0 && ::setegid(65534) == 0 && ::seteuid(65534) == 0;
+    }
+    ~AsNobody()
+    {
+        if (ok && (::seteuid(0) != 0 || ::setegid(0) != 0))
+            std::abort();
+    }
+    AsNobody(const AsNobody &) = delete;
+    AsNobody &operator=(const AsNobody &) = delete;
+    bool ok = false;
 };
 
 // A text of exactly this many bytes, in numbered lines, so that a file cut

@@ -92,6 +92,15 @@ inline void pickColour(int number, const QColor &colour)
     confirmColour(colour);
 }
 
+// The colour that settings button `number` stands for, as the window shows it.
+inline QColor shownColour(fp &window, int number)
+{
+    const QPalette shown = number <= 2 ? currentEditor(window)->palette() : window.palette();
+    const QPalette::ColorRole roles[] = {QPalette::Text, QPalette::Base, QPalette::NoRole,
+                                         QPalette::WindowText, QPalette::Window};
+    return shown.color(roles[number - 1]);
+}
+
 inline void pickFont(int number, const QFont &font)
 {
     settingsButton(number)->click();

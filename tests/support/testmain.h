@@ -3,14 +3,12 @@
 // user's real configuration is never read or written.
 #pragma once
 
+#include "environment.h"
+
 #include <QApplication>
-#include <QTemporaryDir>
 #include <QTest>
 
 namespace feuillon_test {
-// Call before the QApplication exists. Returns the folder that holds the
-// temporary configuration home; it lives until the process ends.
-const QTemporaryDir &isolateEnvironment();
 // A modal dialog that nothing answers would hang the test binary: one left
 // open for 15 seconds is reported and rejected, so the test fails instead.
 void watchForForgottenDialogs();

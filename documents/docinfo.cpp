@@ -1,0 +1,34 @@
+#include "docinfo.h"
+
+#include <QFileInfo>
+#include <QTextEdit>
+
+docinfo::docinfo(QTextEdit *owner) : QObject(owner), editor(owner) {}
+
+docinfo *docinfo::of(QTextEdit *editor)
+{
+    if (auto *found = editor->findChild<docinfo *>(QString(), Qt::FindDirectChildrenOnly))
+        return found;
+    return new docinfo(editor);
+}
+
+QString docinfo::path() const
+{
+    return editor->accessibleName();
+}
+
+void docinfo::set_path(const QString &path)
+{
+    editor->setAccessibleName(path);
+}
+
+QString docinfo::file_name() const
+{
+    return QFileInfo(path()).fileName();
+}
+
+void docinfo::forget()
+{
+    set_path(QString());
+    undecodable = false;
+}

@@ -1,0 +1,44 @@
+// What Feuillon knows about the document of one editor tab.
+#pragma once
+
+#include <QObject>
+#include <QString>
+
+class QTextEdit;
+
+// Kept as a child of the editor, so it lives and dies with its tab: nothing
+// to update when a tab is moved, closed or deleted, and any code that holds
+// an editor reaches its facts without asking the window.
+class docinfo : public QObject
+{
+    Q_OBJECT
+
+public:
+    // The record of this editor, made on first use.
+    static docinfo *of(QTextEdit *editor);
+
+    // The path is held as the editor's accessible name, the one per-tab
+    // record of it; these read and write it there, no copy is kept.
+    QString path() const;
+    void set_path(const QString &path);
+    bool has_path() const { return !path().isEmpty(); }
+    // The last component of the path, as tab titles show it.
+    QString file_name() const;
+
+    // Back to a new, empty document's facts. The zoom belongs to the
+    // editor, not to the document, and stays.
+    void forget();
+
+    // The file held bytes that could not be decoded: saving would replace
+    // them, so the text is never written without telling the user.
+    bool undecodable = false;
+
+    // Zoom steps the editor carries and the font size they gave it, so it
+    // can be brought back to its own size when it becomes current again.
+    int zoom_steps = 0;
+    qreal zoomed_size = 0;
+
+private:
+    explicit docinfo(QTextEdit *editor);
+    QTextEdit *editor;
+};
