@@ -52,6 +52,8 @@ fp::fp(const QStringList &arguments, QWidget *parent)
     connectEditActions();
     connect(this, SIGNAL(si_tab()), this, SLOT(ch_tab()));
     connect(this, SIGNAL(si_all()), this, SLOT(ch_all()));
+    connectKeys();
+    setUpToolWindows();
 
     load_appearance();
     assembleStatusBar();

@@ -11,6 +11,7 @@
 
 class EndSignals;
 class FileDropFilter;
+class QCloseEvent;
 class QColorDialog;
 class QFontDialog;
 class QGridLayout;
@@ -104,6 +105,7 @@ public slots:
     void reset_zoom();
 
 protected:
+    void closeEvent(QCloseEvent *event) override;
     void wheelEvent(QWheelEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
     void keyReleaseEvent(QKeyEvent *event) override;
@@ -151,6 +153,10 @@ private:
     void connectEditActions();
     void assembleStatusBar();
     void deleteMemberWidgets();
+    // app/keys.cpp, app/toolwindows.cpp
+    void connectKeys();
+    void setUpToolWindows();
+    void showToolWindow(QWidget *tool);
 
     // --- documents: private helpers ---
     // A tab's document facts (path, encoding trouble, zoom) live in its

@@ -53,9 +53,7 @@ void fp::settings()
     // dialog alone reads the whole font database.
     made(color_dialog, "color_dialog");
     made(font_dialog, "font_dialog");
-    settings_window->show();
-    settings_window->raise();
-    settings_window->activateWindow();
+    showToolWindow(settings_window);
 }
 
 void fp::build_settings_window()

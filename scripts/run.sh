@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
-# Builds Feuillon (installing what is missing) and starts it, optionally on a file.
+# Builds the program alone (installing what is missing; the tests and the
+# bench are left to scripts/test.sh) and starts it, optionally on a file.
 # Usage: scripts/run.sh [file]
 set -euo pipefail
 here="$(cd "$(dirname "$0")/.." && pwd)"
-"$here/scripts/setup.sh" build
+"$here/scripts/setup.sh" build feuillon
 exe="$here/build/feuillon"
 if [ -n "${DISPLAY:-}" ] || [ -n "${WAYLAND_DISPLAY:-}" ]; then
   exec "$exe" "$@"

@@ -49,7 +49,7 @@ void fp::look()
 {
     if (!find_window->layout())
         build_find_window();
-    find_window->showNormal();
+    showToolWindow(find_window);
 }
 
 void fp::build_find_window()
@@ -71,6 +71,9 @@ void fp::build_find_window()
 
 void fp::makelook()
 {
+    // Never on documents the user cannot see.
+    if (!isVisible())
+        return;
     search_text = find_field->text();
     setWindowTitle(search_text);
     match_found = false;

@@ -13,7 +13,7 @@ void fp::replace()
 {
     if (!replace_window->layout())
         build_replace_window();
-    replace_window->showNormal();
+    showToolWindow(replace_window);
 }
 
 void fp::build_replace_window()
@@ -35,6 +35,9 @@ void fp::build_replace_window()
 
 void fp::makereplace()
 {
+    // Never on documents the user cannot see.
+    if (!isVisible())
+        return;
     replace_search_text = replace_search_field->text();
     replacement_text = replacement_field->text();
     setWindowTitle(replace_search_text);

@@ -6,6 +6,7 @@
 
 #include <QAction>
 #include <QDir>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QStatusBar>
@@ -26,6 +27,9 @@ private slots:
     void actionsHaveTheirTextsAndShortcuts();
     void startsWithoutLogoInWorkingDirectory();
     void aboutOpensAfterCurrentTabEveryTime();
+    void closingTheMainWindowClosesToolWindowsAndPickers();
+    void toolWindowsOpenCentredOnTheMainWindow_data();
+    void toolWindowsOpenCentredOnTheMainWindow();
     void cleanupTestCase() { sharedWindow.reset(); }
 
 private:
@@ -83,11 +87,14 @@ void tst_startup::windowHasFormSizeAndMenusInOrder()
 {
     auto w = startWindow();
     QCOMPARE(w->size(), QSize(1100, 600));
-    QStringList titles;
-    for (QAction *a : w->menuBar()->actions())
-        titles << a->text();
+    QStringList titles, keys;
+    for (QAction *a : w->menuBar()->actions()) {
+        titles << QString(a->text()).remove(QLatin1Char('&'));
+        keys << QKeySequence::mnemonic(a->text()).toString();
+    }
     QCOMPARE(titles, (QStringList{QStringLiteral("Fichier"), QStringLiteral("Action"),
                                   QStringLiteral("Outils")}));
+    QCOMPARE(keys, (QStringList{"Alt+F", "Alt+A", "Alt+O"}));
     QVERIFY(tabs(*w)->tabsClosable());
     QVERIFY(tabs(*w)->isMovable());
     QVERIFY(w->statusBar());
@@ -120,11 +127,11 @@ void tst_startup::actionsHaveTheirTextsAndShortcuts_data()
 {
     QTest::addColumn<QString>("name");
     QTest::addColumn<QString>("text");
-    QTest::addColumn<QKeySequence>("shortcut");
+    QTest::addColumn<QList<QKeySequence>>("shortcuts");
     const struct {
         const char *name, *text, *keys;
     } rows[] = {
-        {"ac_apropos", "A Propos", "Ctrl+Shift+6"},
+        {"ac_apropos", "A Propos", "Ctrl+Shift+6; F1"},
         {"ac_new", "Nouveau", "Ctrl+N"},
         {"ac_open", "Ouvrir", "Ctrl+O"},
         {"ac_enr", "Enregistrer", "Ctrl+S"},
@@ -145,24 +152,25 @@ void tst_startup::actionsHaveTheirTextsAndShortcuts_data()
         {"ac_reset", "Option Par Default", "Ctrl+Shift+#"},
         {"actionZoom", "Zoomer", "Ctrl++"},
         {"actionD_Zoom", "Dézoomer", "Ctrl+-"},
+        {"ac_closetab", "", "Ctrl+W"},
         {"actionR_tablir_Zoom", "Rétablir Zoom", "Ctrl+*"},
     };
     for (const auto &r : rows)
         QTest::newRow(r.name) << QString::fromLatin1(r.name) << QString::fromUtf8(r.text)
-                              << QKeySequence(QString::fromLatin1(r.keys));
+                              << QKeySequence::listFromString(QString::fromLatin1(r.keys));
 }
 
 void tst_startup::actionsHaveTheirTextsAndShortcuts()
 {
     QFETCH(QString, name);
     QFETCH(QString, text);
-    QFETCH(QKeySequence, shortcut);
+    QFETCH(QList<QKeySequence>, shortcuts);
     if (!sharedWindow)
         sharedWindow = startWindow();
     QAction *a = action(*sharedWindow, name.toLatin1().constData());
     QVERIFY(a);
     QCOMPARE(a->text(), text);
-    QCOMPARE(a->shortcut(), shortcut);
+    QCOMPARE(a->shortcuts(), shortcuts);
     QVERIFY(!a->isCheckable());
     QVERIFY(a->isEnabled());
 }
@@ -196,6 +204,51 @@ void tst_startup::aboutOpensAfterCurrentTabEveryTime()
     QVERIFY(currentEditor(*w)->toPlainText().startsWith(
         QStringLiteral("A Propos de Feuillon 1.4.9\n")));
     QCOMPARE(w->windowTitle(), QStringLiteral("Feuillon"));
+}
+
+void tst_startup::closingTheMainWindowClosesToolWindowsAndPickers()
+{
+    auto w = startWindow();
+    currentEditor(*w)->setPlainText(QStringLiteral("le chat"));
+    for (const char *name : {"ac_look", "ac_remplacer", "actionOption"})
+        action(*w, name)->trigger();
+    for (const char *button : {"set_bt1", "set_bt3"})
+        topLevel("settings_window")->findChild<QPushButton *>(button)->click();
+    QWidget *replace = topLevel("replace_window");
+    replace->findChild<QLineEdit *>(QStringLiteral("replace_search_field"))->setText("chat");
+    QVERIFY(w->close());
+    for (const char *name :
+         {"find_window", "replace_window", "settings_window", "color_dialog", "font_dialog"})
+        QVERIFY2(!topLevel(name)->isVisible(), name);
+    // Its window gone, "Remplacer" must not change a document nobody sees.
+    buttonWithText(replace, QStringLiteral("Remplacer"))->click();
+    QCOMPARE(currentEditor(*w)->toPlainText(), QStringLiteral("le chat"));
+    markAllSaved(*w);
+}
+
+void tst_startup::toolWindowsOpenCentredOnTheMainWindow_data()
+{
+    QTest::addColumn<QByteArray>("opener");
+    QTest::addColumn<QByteArray>("tool");
+    QTest::addColumn<QString>("title");
+    QTest::newRow("find") << QByteArray("ac_look") << QByteArray("find_window") << "Recherche";
+    QTest::newRow("replace") << QByteArray("ac_remplacer") << QByteArray("replace_window")
+                             << "Remplacer";
+    QTest::newRow("settings") << QByteArray("actionOption") << QByteArray("settings_window")
+                              << "Option";
+}
+
+void tst_startup::toolWindowsOpenCentredOnTheMainWindow()
+{
+    QFETCH(QByteArray, opener);
+    QFETCH(QByteArray, tool);
+    QFETCH(QString, title);
+    auto w = startWindow();
+    w->move(250, 120);
+    action(*w, opener.constData())->trigger();
+    QWidget *window = topLevel(tool.constData());
+    QCOMPARE(window->windowTitle(), title);
+    QVERIFY((window->geometry().center() - w->geometry().center()).manhattanLength() < 4);
 }
 
 FEUILLON_TEST_MAIN(tst_startup)

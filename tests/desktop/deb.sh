@@ -1,7 +1,7 @@
 #!/bin/sh
 # Builds the Debian package and unpacks it into a temporary root: the files
 # must be where the desktop entry and the metainfo say, and the package must
-# depend on the Qt libraries the program links.
+# depend on the Qt libraries the program links and recommend Qt's Wayland plugin.
 # Usage: deb.sh BUILD_DIR APP_ID
 set -eu
 build=$1 id=$2
@@ -25,4 +25,6 @@ exec_name=$(sed -n 's/^Exec=\([^ ]*\).*/\1/p' "$out/root/usr/share/applications/
 depends=$(dpkg-deb -f "$deb" Depends)
 echo "Depends: $depends"
 case $depends in *libqt6widgets6*) echo "ok   depends on libqt6widgets6" ;; *) echo "FAIL no dependency on libqt6widgets6"; failed=1 ;; esac
+recommends=$(dpkg-deb -f "$deb" Recommends)
+case $recommends in *qt6-wayland*) echo "ok   recommends qt6-wayland" ;; *) echo "FAIL Recommends: '$recommends' lacks qt6-wayland"; failed=1 ;; esac
 exit $failed
