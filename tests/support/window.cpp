@@ -48,10 +48,13 @@ QAction *action(fp &window, const char *objectName)
 
 QWidget *topLevel(const char *objectName)
 {
+    // Another window of the test may be alive with hidden tool windows of
+    // the same names: the one on screen is the one the user means.
+    QWidget *found = nullptr;
     for (QWidget *w : QApplication::topLevelWidgets())
-        if (w->objectName() == QLatin1String(objectName))
-            return w;
-    return nullptr;
+        if (w->objectName() == QLatin1String(objectName) && (!found || w->isVisible()))
+            found = w;
+    return found;
 }
 
 QPushButton *buttonWithText(QWidget *window, const QString &text)

@@ -1,0 +1,226 @@
+// The recovery journal: unsaved text copied while the program runs, offered
+// again after a run that did not end normally, never taken from a
+// Feuillon that is still running.
+#include "testmain.h"
+
+#include "dialogs.h"
+#include "documents/journal.h"
+#include "files.h"
+#include "window.h"
+
+#include <QAction>
+#include <QDir>
+#include <QStatusBar>
+#include <QTemporaryDir>
+#include <csignal>
+
+using namespace feuillon_test;
+
+class tst_journal : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void entriesReadBackExactlyOrNotAtAll_data();
+    void entriesReadBackExactlyOrNotAtAll();
+    void typedTextReachesTheJournalAndGoesOnceDropped();
+    void entriesOfAnEndedRunAreOffered_data();
+    void entriesOfAnEndedRunAreOffered();
+    void aRunningFeuillonKeepsItsEntries();
+    void endSignalsKeepEveryUnsavedText();
+    void unwritableJournalIsToldAndEditingGoesOn();
+};
+
+static journal::Entry sample(const QString &text = QStringLiteral("cœur €\nl’été « ok »"))
+{
+    return {QStringLiteral("1"),
+            QStringLiteral("/tmp/lettre.txt"),
+            QStringLiteral("lettre.txt"),
+            QDateTime(QDate(2026, 12, 7), QTime(10, 30)),
+            text,
+            {}};
+}
+
+void tst_journal::entriesReadBackExactlyOrNotAtAll_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<bool>("readable");
+    QTest::addColumn<bool>("newer");
+    const QByteArray whole = journal::encode(sample());
+    QTest::newRow("whole") << whole << true << false;
+    QTest::newRow("empty text") << journal::encode(sample(QString())) << true << false;
+    QTest::newRow("cut short") << whole.chopped(1) << false << false;
+    QTest::newRow("no header") << QByteArray("texte seul") << false << false;
+    QTest::newRow("empty file") << QByteArray() << false << false;
+    QByteArray later = whole;
+    later.replace("\"feuillon-journal\":1", "\"feuillon-journal\":2");
+    QTest::newRow("written by a later version") << later << false << true;
+}
+
+void tst_journal::entriesReadBackExactlyOrNotAtAll()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(bool, readable);
+    QFETCH(bool, newer);
+    journal::Entry entry;
+    bool isNewer = false;
+    QCOMPARE(journal::decode(bytes, &entry, &isNewer), readable);
+    QCOMPARE(isNewer, newer);
+    if (readable) {
+        QCOMPARE(entry.path, sample().path);
+        QCOMPARE(entry.title, sample().title);
+        QCOMPARE(entry.written, sample().written);
+    }
+}
+
+static QStringList entryFiles()
+{
+    QStringList files;
+    QDir root(journal::journal_root());
+    for (const QString &run : root.entryList(QDir::Dirs | QDir::NoDotAndDotDot))
+        for (const QString &name : QDir(root.filePath(run)).entryList(QDir::Files))
+            files << root.filePath(run) + "/" + name;
+    return files;
+}
+
+void tst_journal::typedTextReachesTheJournalAndGoesOnceDropped()
+{
+    auto w = startWindow();
+    action(*w, "actionNouvelle_Onglet")->trigger();
+    type(currentEditor(*w), "brouillon");
+    QVERIFY(QTest::qWaitFor([] { return entryFiles().size() == 1; }, 5000));
+    journal::Entry entry;
+    QVERIFY(journal::decode(fileBytes(entryFiles().first()), &entry));
+    QCOMPARE(entry.text, QStringLiteral("brouillon"));
+    QCOMPARE(entry.title, QStringLiteral("Nouvelle Onglet"));
+    DialogAnswerer answers;
+    answers.button(QMessageBox::No);
+    action(*w, "ac_new")->trigger();
+    QVERIFY(QTest::qWaitFor([] { return entryFiles().isEmpty(); }, 5000));
+    w.reset();
+    QVERIFY(
+        QDir(journal::journal_root()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries).isEmpty());
+}
+
+// A run that is gone: its folder without a live lock.
+static QString endedRun(const QList<journal::Entry> &entries, bool damaged)
+{
+    const QString folder = journal::journal_root() + "/run-ended";
+    QDir().mkpath(folder);
+    for (const journal::Entry &entry : entries)
+        writeFileBytes(folder + "/" + entry.id + ".entry", journal::encode(entry));
+    if (damaged)
+        writeFileBytes(folder + "/9.entry", journal::encode(sample()).chopped(3));
+    return folder;
+}
+
+void tst_journal::entriesOfAnEndedRunAreOffered_data()
+{
+    QTest::addColumn<QString>("answer");
+    QTest::addColumn<bool>("damaged");
+    QTest::newRow("Restaurer") << "Restaurer" << false;
+    QTest::newRow("Restaurer, beside a damaged entry") << "Restaurer" << true;
+    QTest::newRow("Plus tard") << "Plus tard" << false;
+    QTest::newRow("Abandonner") << "Abandonner" << false;
+    QTest::newRow("Escape") << "" << false;
+}
+
+void tst_journal::entriesOfAnEndedRunAreOffered()
+{
+    QFETCH(QString, answer);
+    QFETCH(bool, damaged);
+    QTemporaryDir dir;
+    QDir(journal::journal_root()).removeRecursively();
+    QDir(journal::discarded_root()).removeRecursively();
+    journal::Entry withPath = sample();
+    withPath.path = dir.filePath("lettre.txt");
+    journal::Entry untitled = sample(QStringLiteral("idée"));
+    untitled.id = "2";
+    untitled.path.clear();
+    untitled.title = QStringLiteral("Nouvelle Onglet");
+    const QString folder = endedRun({withPath, untitled}, damaged);
+
+    DialogAnswerer answers;
+    answer.isEmpty() ? answers.escape() : answers.press(answer);
+    auto w = startWindow({"feuillon"}, true);
+    QVERIFY(answers.waitDone());
+    QCOMPARE(answers.unexpected(), 0);
+    QCOMPARE(answers.seen().first().title, QStringLiteral("Textes non enregistrés"));
+    QVERIFY(answers.seen().first().informative.contains(withPath.path));
+    QVERIFY(answers.seen().first().informative.contains(QStringLiteral("idée")));
+    QCOMPARE(w->statusBar()->currentMessage().contains("illisible"), damaged);
+
+    const bool restored = answer == "Restaurer";
+    QCOMPARE(tabs(*w)->count(), restored ? 3 : 1);
+    if (restored) {
+        QCOMPARE(editorAt(*w, 1)->toPlainText(), withPath.text);
+        QCOMPARE(editorAt(*w, 1)->accessibleName(), withPath.path);
+        QCOMPARE(tabs(*w)->tabText(1), QStringLiteral("lettre.txt"));
+        QCOMPARE(tabs(*w)->tabText(2), QStringLiteral("Nouvelle Onglet"));
+        QVERIFY(editorAt(*w, 2)->document()->isModified());
+        // Written nowhere until the user saves.
+        QVERIFY(!QFile::exists(withPath.path));
+    }
+    const int kept = QDir(folder).entryList(QDir::Files).size();
+    QCOMPARE(kept, (restored || answer == "Abandonner") ? int(damaged) : 2);
+    QCOMPARE(QDir(journal::discarded_root()).entryList(QDir::Files).size(),
+             answer == "Abandonner" ? 2 : 0);
+    markAllSaved(*w);
+    w.reset();
+    QDir(journal::journal_root()).removeRecursively();
+}
+
+void tst_journal::aRunningFeuillonKeepsItsEntries()
+{
+    QDir(journal::journal_root()).removeRecursively();
+    journal::Run other;
+    QVERIFY(other.usable());
+    QVERIFY(other.write(sample()));
+    DialogAnswerer none;
+    auto w = startWindow({"feuillon"}, true);
+    QTest::qWait(50);
+    QCOMPARE(none.seen().size(), 0);
+    w.reset();
+    QCOMPARE(entryFiles().size(), 1);
+    other.finish();
+}
+
+// A log-out or a kill: no question can be answered, everything unsaved is
+// kept for the next start.
+void tst_journal::endSignalsKeepEveryUnsavedText()
+{
+    auto w = startWindow();
+    w->end_on_signals();
+    action(*w, "actionNouvelle_Onglet")->trigger();
+    type(currentEditor(*w), "au revoir");
+    DialogAnswerer answers;
+    std::raise(SIGTERM);
+    QVERIFY(QTest::qWaitFor([] { return entryFiles().size() == 1; }, 5000));
+    w.reset();
+    QCOMPARE(answers.seen().size(), 0);
+    answers.press("Restaurer");
+    w = startWindow({"feuillon"}, true);
+    QVERIFY(answers.waitDone());
+    QCOMPARE(currentEditor(*w)->toPlainText(), QStringLiteral("au revoir"));
+    markAllSaved(*w);
+}
+
+void tst_journal::unwritableJournalIsToldAndEditingGoesOn()
+{
+    QDir(journal::journal_root()).removeRecursively();
+    QVERIFY(writeFileBytes(journal::journal_root(), "pas un dossier"));
+    QTemporaryDir dir;
+    const QString path = dir.filePath("a.txt");
+    auto w = startWindow({"feuillon", path});
+    QVERIFY(w->statusBar()->currentMessage().contains("copie de secours"));
+    type(currentEditor(*w), "texte");
+    DialogAnswerer none;
+    action(*w, "ac_enr")->trigger();
+    QCOMPARE(fileBytes(path), QByteArray("texte"));
+    QCOMPARE(none.seen().size(), 0);
+    w.reset();
+    QFile::remove(journal::journal_root());
+}
+
+FEUILLON_TEST_MAIN(tst_journal)
+#include "tst_journal.moc"
