@@ -93,6 +93,8 @@ void finishLayout(QTextEdit *editor)
     editor->document()->documentLayout()->pageCount();
 }
 
+} // namespace
+
 // The document sizes of a case: tiny in a smoke run, one chosen size when
 // profiling, the case's own sizes otherwise.
 QList<qsizetype> sizesOf(const Options &o, const QList<qsizetype> &usual)
@@ -109,6 +111,8 @@ QString sizeName(qsizetype bytes)
     return bytes >= 1 << 20 ? QStringLiteral("%1 MB").arg(bytes >> 20)
                             : QStringLiteral("%1 KB").arg(bytes >> 10);
 }
+
+namespace {
 
 QString writeFile(const Options &o, const QString &name, const QString &text)
 {

@@ -20,6 +20,11 @@ void statusRefresh(Report &report, const Options &options);
 void findAndReplace(Report &report, const Options &options);
 void tabSwitching(Report &report, const Options &options);
 void saving(Report &report, const Options &options);
+void journalCopies(Report &report, const Options &options);
+
+// Shared by the cases.
+QList<qsizetype> sizesOf(const Options &o, const QList<qsizetype> &usual);
+QString sizeName(qsizetype bytes);
 
 // Helper modes of the bench program, run as child processes of the bench.
 int bareWindow(); // the bare main window alone, until killed

@@ -52,18 +52,15 @@ int main(int argc, char **argv)
 
     QStringList wanted = parser.positionalArguments();
     if (wanted.isEmpty())
-        wanted = {"startup", "open", "keys", "status", "search", "tabs", "save"};
+        wanted = {"startup", "open", "keys", "status", "search", "tabs", "save", "journal"};
     bench::Report report;
     const struct {
         const char *name;
         void (*run)(bench::Report &, const bench::Options &);
-    } cases[] = {{"startup", bench::startUp},
-                 {"open", bench::openFiles},
-                 {"keys", bench::keystrokes},
-                 {"status", bench::statusRefresh},
-                 {"search", bench::findAndReplace},
-                 {"tabs", bench::tabSwitching},
-                 {"save", bench::saving}};
+    } cases[] = {{"startup", bench::startUp},       {"open", bench::openFiles},
+                 {"keys", bench::keystrokes},       {"status", bench::statusRefresh},
+                 {"search", bench::findAndReplace}, {"tabs", bench::tabSwitching},
+                 {"save", bench::saving},           {"journal", bench::journalCopies}};
     for (const auto &c : cases) {
         if (!wanted.contains(QLatin1String(c.name)))
             continue;

@@ -12,8 +12,10 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QGuiApplication>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QSessionManager>
 #include <QStatusBar>
 #include <QTextDocument>
 #include <QTextEdit>
@@ -34,6 +36,15 @@ void fp::end_on_signals()
         ending_by_signal = true;
         write_journal(true);
         QCoreApplication::quit();
+    });
+    // A session manager that asks before the log-out: the saves are offered
+    // as at the end of the run, and what gets no answer stays in the journal.
+    connect(qApp, &QGuiApplication::commitDataRequest, this, [this](QSessionManager &manager) {
+        if (manager.allowsInteraction()) {
+            offer_save_at_exit();
+            manager.release();
+        }
+        write_journal(true);
     });
 }
 
