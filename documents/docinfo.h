@@ -33,6 +33,10 @@ public:
     // them, so the text is never written without telling the user.
     bool undecodable = false;
 
+    // Put back from the recovery journal: its file may hold something else
+    // by now, so it is never written there without asking, until saved.
+    bool restored = false;
+
     // Its copy in the recovery journal, and the text revision copied there
     // (-1: none).
     QString journal_id;

@@ -74,6 +74,7 @@ fp::WriteOutcome fp::write_editor(QTextEdit *editor, const QString &path)
     }
     editor->document()->setModified(false);
     doc->undecodable = false;
+    doc->restored = false;
     return WriteOutcome::Written;
 }
 

@@ -233,4 +233,5 @@ void fp::restore_entry(const journal::Entry &entry)
         set_path(entry.path);
     ui->onglet->setTabText(ui->onglet->currentIndex(), entry.title);
     editor->document()->setModified(true);
+    docinfo::of(editor)->restored = true;
 }

@@ -55,7 +55,7 @@ bool fp::may_text_go(QTextEdit *editor, Offer offer)
     // The commands on the current tab go by the window's mirror of its path.
     const QString path =
         offer == Offer::Current ? (has_path ? current_path : QString()) : doc->path();
-    if (path.isEmpty() || doc->undecodable) {
+    if (path.isEmpty() || doc->undecodable || doc->restored) {
         const int answer = ask_to_save(editor);
         if (answer == QMessageBox::No) {
             discard_text(editor);
