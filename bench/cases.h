@@ -20,6 +20,7 @@ void statusRefresh(Report &report, const Options &options);
 void findAndReplace(Report &report, const Options &options);
 void tabSwitching(Report &report, const Options &options);
 void saving(Report &report, const Options &options);
+void encodings(Report &report, const Options &options);
 
 // Helper modes of the bench program, run as child processes of the bench.
 int bareWindow(); // the bare main window alone, until killed

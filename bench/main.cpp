@@ -37,7 +37,7 @@ int main(int argc, char **argv)
                             QStringLiteral("KB"));
     parser.addOptions({quick, runs, markdown, openChild, size});
     parser.addPositionalArgument(QStringLiteral("case"),
-                                 QStringLiteral("startup open keys status search tabs save"));
+                                 QStringLiteral("startup open keys status search tabs save encodings"));
     parser.process(app);
 
     bench::Options options;
@@ -52,7 +52,7 @@ int main(int argc, char **argv)
 
     QStringList wanted = parser.positionalArguments();
     if (wanted.isEmpty())
-        wanted = {"startup", "open", "keys", "status", "search", "tabs", "save"};
+        wanted = {"startup", "open", "keys", "status", "search", "tabs", "save", "encodings"};
     bench::Report report;
     const struct {
         const char *name;
@@ -63,7 +63,8 @@ int main(int argc, char **argv)
                  {"status", bench::statusRefresh},
                  {"search", bench::findAndReplace},
                  {"tabs", bench::tabSwitching},
-                 {"save", bench::saving}};
+                 {"save", bench::saving},
+                 {"encodings", bench::encodings}};
     for (const auto &c : cases) {
         if (!wanted.contains(QLatin1String(c.name)))
             continue;
