@@ -31,4 +31,5 @@ void docinfo::forget()
 {
     set_path(QString());
     undecodable = false;
+    form = textfile::Form();
 }

@@ -1,6 +1,8 @@
 // What Feuillon knows about the document of one editor tab.
 #pragma once
 
+#include "encoding.h"
+
 #include <QObject>
 #include <QString>
 
@@ -32,6 +34,9 @@ public:
     // The file held bytes that could not be decoded: saving would replace
     // them, so the text is never written without telling the user.
     bool undecodable = false;
+
+    // Encoding, byte-order mark and line ends the file is written back in.
+    textfile::Form form;
 
     // Zoom steps the editor carries and the font size they gave it, so it
     // can be brought back to its own size when it becomes current again.
