@@ -23,7 +23,7 @@ class QWheelEvent;
 namespace textfile {
 enum class Failure;
 struct Form;
-}
+} // namespace textfile
 
 QT_BEGIN_NAMESPACE
 namespace Ui {

@@ -641,8 +641,7 @@ void encodings(Report &report, const Options &o)
         discard(w);
         const QString against = first ? QStringLiteral("before") : QStringLiteral("UTF-8, LF");
         report.add({QStringLiteral("Decode %1 %2 (vs %3)").arg(size, form.name, against), read,
-                    utf8Read,
-                    first ? QStringLiteral("ratio ≤ 1.1") : QStringLiteral("–")});
+                    utf8Read, first ? QStringLiteral("ratio ≤ 1.1") : QStringLiteral("–")});
         report.add({QStringLiteral("Load %1 %2 into a tab (vs UTF-8, LF)").arg(size, form.name),
                     load, first ? Stats{} : utf8Load, QStringLiteral("ratio ≤ 1.5")});
         report.add({QStringLiteral("Save %1 %2 (vs UTF-8, LF)").arg(size, form.name), save,

@@ -36,8 +36,9 @@ int main(int argc, char **argv)
                             QStringLiteral("One document size for every case (to profile)."),
                             QStringLiteral("KB"));
     parser.addOptions({quick, runs, markdown, openChild, size});
-    parser.addPositionalArgument(QStringLiteral("case"),
-                                 QStringLiteral("startup open keys status search tabs save encodings"));
+    parser.addPositionalArgument(
+        QStringLiteral("case"),
+        QStringLiteral("startup open keys status search tabs save encodings"));
     parser.process(app);
 
     bench::Options options;
@@ -57,14 +58,10 @@ int main(int argc, char **argv)
     const struct {
         const char *name;
         void (*run)(bench::Report &, const bench::Options &);
-    } cases[] = {{"startup", bench::startUp},
-                 {"open", bench::openFiles},
-                 {"keys", bench::keystrokes},
-                 {"status", bench::statusRefresh},
-                 {"search", bench::findAndReplace},
-                 {"tabs", bench::tabSwitching},
-                 {"save", bench::saving},
-                 {"encodings", bench::encodings}};
+    } cases[] = {{"startup", bench::startUp},       {"open", bench::openFiles},
+                 {"keys", bench::keystrokes},       {"status", bench::statusRefresh},
+                 {"search", bench::findAndReplace}, {"tabs", bench::tabSwitching},
+                 {"save", bench::saving},           {"encodings", bench::encodings}};
     for (const auto &c : cases) {
         if (!wanted.contains(QLatin1String(c.name)))
             continue;
