@@ -147,4 +147,5 @@ void fp::assembleStatusBar()
     status_layout->addWidget(status_label);
     status_widget->setLayout(status_layout);
     ui->statusbar->addWidget(status_widget, 0);
+    show_form();
 }

@@ -25,6 +25,7 @@ class QWheelEvent;
 
 namespace textfile {
 enum class Failure;
+struct Form;
 }
 namespace journal {
 class Run;
@@ -181,6 +182,8 @@ private:
     void tell_file_error(const QString &what, textfile::Failure failure, const QString &path,
                          const QString &more = QString());
     bool confirm_replacement(QTextEdit *editor);
+    // documents/saveform.cpp
+    bool encode_for_save(QTextEdit *editor, QByteArray *bytes, textfile::Form *form);
     WriteOutcome save_under_new_name(QTextEdit *editor, const QString &filter, bool adopt);
     void adopt_path(QTextEdit *editor, const QString &path);
     void choose_and_load();
@@ -234,4 +237,7 @@ private:
     void unzoom_editor(QTextEdit *editor);
     void settle_zoom(QTextEdit *editor);
     void wheel_zoom(QWheelEvent *event);
+    // status/formlabel.cpp: the current document's encoding and line ends.
+    QLabel *form_label = nullptr;
+    void show_form();
 };

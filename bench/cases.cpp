@@ -1,4 +1,5 @@
 #include "cases.h"
+#include "documents/textfile.h"
 #include "fp.h"
 #include "screen.h"
 #include "textgen.h"
@@ -14,6 +15,8 @@
 #include <QRegularExpression>
 #include <QSettings>
 #include <QSignalBlocker>
+#include <QStringDecoder>
+#include <QStringEncoder>
 #include <QTabWidget>
 #include <QTextBlock>
 #include <QTextCursor>
@@ -588,6 +591,73 @@ void saving(Report &report, const Options &o)
     report.add(row);
     discard(w);
     QFile::remove(path);
+}
+
+// Reading, loading and saving one document in each form a French user
+// meets. The first read is compared with the way files were read before
+// their form was kept (strict UTF-8, line ends by two replacements); every
+// other form with the first, Feuillon's own UTF-8 path.
+void encodings(Report &report, const Options &o)
+{
+    const QString text = frenchText(sizesOf(o, {10 << 20}).first());
+    const struct {
+        const char *name;
+        const char *codec;
+        bool mark;
+        const char *lineEnd;
+    } forms[] = {{"UTF-8, LF", "UTF-8", false, "\n"},
+                 {"UTF-8, CRLF", "UTF-8", false, "\r\n"},
+                 {"Windows-1252, CRLF", "windows-1252", false, "\r\n"},
+                 {"UTF-16 LE with mark, CRLF", "UTF-16LE", true, "\r\n"}};
+    const QString path = o.workDir + QStringLiteral("/form.txt");
+    const QString saved = o.workDir + QStringLiteral("/form-saved.txt");
+    const QString size = sizeName(text.size());
+    Stats utf8Read, utf8Load, utf8Save;
+    for (const auto &form : forms) {
+        QStringEncoder encoder(form.codec, form.mark ? QStringConverter::Flag::WriteBom
+                                                     : QStringConverter::Flag::Default);
+        QString lines = text;
+        lines.replace(QLatin1Char('\n'), QLatin1String(form.lineEnd));
+        QFile f(path);
+        if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
+            f.write(encoder.encode(lines)) < 0)
+            return;
+        f.close();
+        const bool first = form.name == forms[0].name;
+        // Decoding alone, from bytes in memory: the file system stays out of it.
+        const QByteArray bytes = f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+        f.close();
+        if (first)
+            utf8Read = measure(o.runs, nullptr, [&] {
+                QStringDecoder utf8(QStringConverter::Utf8, QStringConverter::Flag::Stateless);
+                QString decoded = utf8.decode(bytes);
+                if (decoded.contains(QLatin1Char('\r'))) {
+                    decoded.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+                    decoded.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+                }
+            });
+        // After the baseline: the first run of a process pays for warming up.
+        const Stats read = measure(o.runs, nullptr, [&] { textfile::decode(bytes, nullptr); });
+        auto w = newWindow();
+        const Stats load = measure(o.runs, nullptr, [&] { w->load_file(path); });
+        const auto fresh = [&] { QFile::remove(saved); };
+        const Stats save = measure(o.runs, fresh, [&] { w->write_file(saved); });
+        discard(w);
+        const QString against = first ? QStringLiteral("before") : QStringLiteral("UTF-8, LF");
+        report.add({QStringLiteral("Decode %1 %2 (vs %3)").arg(size, form.name, against), read,
+                    utf8Read, first ? QStringLiteral("ratio ≤ 1.1") : QStringLiteral("–")});
+        report.add({QStringLiteral("Load %1 %2 into a tab (vs UTF-8, LF)").arg(size, form.name),
+                    load, first ? Stats{} : utf8Load, QStringLiteral("ratio ≤ 1.5")});
+        report.add({QStringLiteral("Save %1 %2 (vs UTF-8, LF)").arg(size, form.name), save,
+                    first ? Stats{} : utf8Save, QStringLiteral("ratio ≤ 1.5")});
+        if (first) {
+            utf8Read = read;
+            utf8Load = load;
+            utf8Save = save;
+        }
+    }
+    QFile::remove(path);
+    QFile::remove(saved);
 }
 
 } // namespace bench

@@ -21,6 +21,7 @@ void findAndReplace(Report &report, const Options &options);
 void tabSwitching(Report &report, const Options &options);
 void saving(Report &report, const Options &options);
 void journalCopies(Report &report, const Options &options);
+void encodings(Report &report, const Options &options);
 
 // Shared by the cases.
 QList<qsizetype> sizesOf(const Options &o, const QList<qsizetype> &usual);

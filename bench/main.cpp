@@ -36,8 +36,9 @@ int main(int argc, char **argv)
                             QStringLiteral("One document size for every case (to profile)."),
                             QStringLiteral("KB"));
     parser.addOptions({quick, runs, markdown, openChild, size});
-    parser.addPositionalArgument(QStringLiteral("case"),
-                                 QStringLiteral("startup open keys status search tabs save"));
+    parser.addPositionalArgument(
+        QStringLiteral("case"),
+        QStringLiteral("startup open keys status search tabs save encodings"));
     parser.process(app);
 
     bench::Options options;
@@ -52,7 +53,8 @@ int main(int argc, char **argv)
 
     QStringList wanted = parser.positionalArguments();
     if (wanted.isEmpty())
-        wanted = {"startup", "open", "keys", "status", "search", "tabs", "save", "journal"};
+        wanted = {"startup", "open", "keys",    "status",   "search",
+                  "tabs",    "save", "journal", "encodings"};
     bench::Report report;
     const struct {
         const char *name;
@@ -60,7 +62,8 @@ int main(int argc, char **argv)
     } cases[] = {{"startup", bench::startUp},       {"open", bench::openFiles},
                  {"keys", bench::keystrokes},       {"status", bench::statusRefresh},
                  {"search", bench::findAndReplace}, {"tabs", bench::tabSwitching},
-                 {"save", bench::saving},           {"journal", bench::journalCopies}};
+                 {"save", bench::saving},           {"journal", bench::journalCopies},
+                 {"encodings", bench::encodings}};
     for (const auto &c : cases) {
         if (!wanted.contains(QLatin1String(c.name)))
             continue;

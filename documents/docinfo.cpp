@@ -32,4 +32,5 @@ void docinfo::forget()
     set_path(QString());
     undecodable = false;
     restored = false;
+    form = textfile::Form();
 }

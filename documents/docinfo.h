@@ -1,6 +1,8 @@
 // What Feuillon knows about the document of one editor tab.
 #pragma once
 
+#include "encoding.h"
+
 #include <QObject>
 #include <QString>
 
@@ -41,6 +43,9 @@ public:
     // (-1: none).
     QString journal_id;
     int journaled_revision = -1;
+
+    // Encoding, byte-order mark and line ends the file is written back in.
+    textfile::Form form;
 
     // Zoom steps the editor carries and the font size they gave it, so it
     // can be brought back to its own size when it becomes current again.

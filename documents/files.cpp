@@ -27,7 +27,9 @@ bool fp::load_file(QString path)
     editor->setPlainText(read.text);
     editor->document()->setModified(false);
     docinfo::of(editor)->undecodable = read.undecodable;
+    docinfo::of(editor)->form = read.form;
     ui->onglet->setTabText(ui->onglet->currentIndex(), QFileInfo(path).fileName());
+    show_form();
     if (read.undecodable)
         QMessageBox::warning(
             this, tr("Attention"),
@@ -60,7 +62,10 @@ fp::WriteOutcome fp::write_editor(QTextEdit *editor, const QString &path)
     docinfo *doc = docinfo::of(editor);
     if (doc->undecodable && !confirm_replacement(editor))
         return WriteOutcome::Declined;
-    const QByteArray bytes = textfile::documentText(*editor->document()).toUtf8();
+    QByteArray bytes;
+    textfile::Form form;
+    if (!encode_for_save(editor, &bytes, &form))
+        return WriteOutcome::Declined;
     QString kept_backup;
     textfile::Failure failure = textfile::Failure::None;
     if (!textfile::write(path, bytes, &kept_backup, &failure)) {
@@ -75,6 +80,9 @@ fp::WriteOutcome fp::write_editor(QTextEdit *editor, const QString &path)
     editor->document()->setModified(false);
     doc->undecodable = false;
     doc->restored = false;
+    doc->form = form;
+    if (editor == cur_editor())
+        show_form();
     return WriteOutcome::Written;
 }
 

@@ -30,6 +30,7 @@ void fp::reset_doc()
     editor->document()->setModified(false);
     docinfo::of(editor)->forget();
     mirror_path();
+    show_form();
 }
 
 void fp::set_path(QString path)

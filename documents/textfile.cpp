@@ -4,7 +4,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
-#include <QStringDecoder>
 #include <QTextDocument>
 
 #include <cerrno>
@@ -17,70 +16,6 @@
 namespace textfile {
 
 namespace {
-
-// Longest marks first: the UTF-32 LE mark begins with the UTF-16 LE one.
-QStringConverter::Encoding encodingOf(const QByteArray &bytes)
-{
-    const struct {
-        const char *mark;
-        int size;
-        QStringConverter::Encoding encoding;
-    } marks[] = {
-        {"\xFF\xFE\x00\x00", 4, QStringConverter::Utf32LE},
-        {"\x00\x00\xFE\xFF", 4, QStringConverter::Utf32BE},
-        {"\xEF\xBB\xBF", 3, QStringConverter::Utf8},
-        {"\xFF\xFE", 2, QStringConverter::Utf16LE},
-        {"\xFE\xFF", 2, QStringConverter::Utf16BE},
-    };
-    for (const auto &m : marks)
-        if (bytes.startsWith(QByteArray::fromRawData(m.mark, m.size)))
-            return m.encoding;
-    return QStringConverter::Utf8;
-}
-
-// The UTF-16 and UTF-32 decoders drop a trailing partial unit without
-// reporting it, even stateless, and UTF-16 lets lone surrogates through.
-int unitSize(QStringConverter::Encoding encoding)
-{
-    switch (encoding) {
-    case QStringConverter::Utf16LE:
-    case QStringConverter::Utf16BE:
-        return 2;
-    case QStringConverter::Utf32LE:
-    case QStringConverter::Utf32BE:
-        return 4;
-    default:
-        return 1;
-    }
-}
-
-// The UTF-16 and UTF-32 decoders let unpaired surrogates through. The editor
-// would hold them as they are while a save writes "?" for each: they become
-// the replacement character at once, as every other undecodable unit does.
-bool replaceLoneSurrogates(QString &text)
-{
-    bool replaced = false;
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const QChar c = text.at(i);
-        if (c.isHighSurrogate() && i + 1 < text.size() && text.at(i + 1).isLowSurrogate()) {
-            ++i;
-        } else if (c.isSurrogate()) {
-            text[i] = QChar::ReplacementCharacter;
-            replaced = true;
-        }
-    }
-    return replaced;
-}
-
-QString toLineFeeds(QString text)
-{
-    // Most files have none: one quick scan instead of two searches.
-    if (!text.contains(QLatin1Char('\r')))
-        return text;
-    text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
-    text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
-    return text;
-}
 
 Failure failureOf(int error)
 {
@@ -320,21 +255,6 @@ Replace replaceByRename(const QString &path, const QByteArray &bytes, const stru
 
 } // namespace
 
-QString decode(const QByteArray &bytes, bool *undecodable)
-{
-    // Stateless: a sequence cut off at the end counts as an error too.
-    const QStringConverter::Encoding encoding = encodingOf(bytes);
-    QStringDecoder decoder(encoding, QStringConverter::Flag::Stateless);
-    QString text = decoder.decode(bytes);
-    // The UTF-8 decoder reports encoded surrogates itself; the others let
-    // lone ones through, so only their text needs the second scan.
-    const int unit = unitSize(encoding);
-    const bool lone = unit > 1 && replaceLoneSurrogates(text);
-    if (undecodable)
-        *undecodable = decoder.hasError() || bytes.size() % unit != 0 || lone;
-    return toLineFeeds(text);
-}
-
 ReadResult read(const QString &path)
 {
     ReadResult result;
@@ -372,7 +292,7 @@ ReadResult read(const QString &path)
         result.failure = failureOf(errno);
         return result;
     }
-    result.text = decode(bytes, &result.undecodable);
+    result.text = decode(bytes, &result.undecodable, &result.form);
     result.status = ReadStatus::Read;
     result.failure = Failure::None;
     return result;

@@ -2,6 +2,8 @@
 // that the encoding rules and the careful save can be checked on their own.
 #pragma once
 
+#include "encoding.h"
+
 #include <QByteArray>
 #include <QString>
 
@@ -36,16 +38,13 @@ struct ReadResult {
     ReadStatus status = ReadStatus::Unreadable;
     QString text;
     bool undecodable = false;        // some bytes did not form valid text
+    Form form;                       // encoding, mark and line ends found
     Failure failure = Failure::None; // set when status is Unreadable
 };
 
 // Reads a regular file whole. Folders, devices and FIFOs are refused
 // before anything is opened, so a read never blocks.
 ReadResult read(const QString &path);
-
-// Decodes file bytes: a Unicode byte-order mark selects its encoding,
-// UTF-8 otherwise. Line ends CRLF and lone CR become LF.
-QString decode(const QByteArray &bytes, bool *undecodable);
 
 // The text the user sees, every character kept; only paragraph breaks
 // become line feeds.

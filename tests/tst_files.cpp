@@ -9,7 +9,10 @@
 
 #include <QAction>
 #include <QDir>
+#include <QLabel>
 #include <QMimeData>
+#include <QStatusBar>
+#include <QStringEncoder>
 #include <QTabBar>
 #include <QTemporaryDir>
 #include <sys/stat.h>
@@ -33,9 +36,11 @@ private slots:
     void openCancelledChangesNothing();
     void openInNewTabCancelledLeavesEmptyTab();
     void openUnreadableFileKeepsDocumentAndPath();
-    void lineEndsAreReadAndWrittenAsLineFeeds_data();
-    void lineEndsAreReadAndWrittenAsLineFeeds();
-    void utf16WithByteOrderMarkIsReadAndSavedAsUtf8();
+    void filesKeepTheirEncodingAndLineEnds_data();
+    void filesKeepTheirEncodingAndLineEnds();
+    void formShownIsThatOfCurrentTab();
+    void characterOutsideEncodingAsksForUtf8_data();
+    void characterOutsideEncodingAsksForUtf8();
     void markupIsLoadedAsPlainText();
     void openThenCloseWithoutEditLeavesFileByteIdentical();
 
@@ -241,38 +246,115 @@ void tst_files::openUnreadableFileKeepsDocumentAndPath()
     QCOMPARE(answers.unexpected(), 0);
 }
 
-void tst_files::lineEndsAreReadAndWrittenAsLineFeeds_data()
+static QLabel *formLabel(fp &window)
+{
+    return window.findChild<QLabel *>(QStringLiteral("form_label"));
+}
+
+void tst_files::filesKeepTheirEncodingAndLineEnds_data()
 {
     QTest::addColumn<QByteArray>("bytes");
-    QTest::newRow("crlf") << QByteArray("un\r\ndeux\r\ntrois\r\n");
-    QTest::newRow("lone cr") << QByteArray("un\rdeux\rtrois\r");
-    QTest::newRow("mixed") << QByteArray("un\r\ndeux\rtrois\n");
+    QTest::addColumn<QString>("shown");
+    QTest::addColumn<QString>("form");
+    QTest::addColumn<QByteArray>("edited"); // after "x" typed at the start and a save
+    const QString letter =
+        QStringLiteral("Cher ami,\n« Œuvre » du cœur : 5 €, l’été.\nBien à vous\n");
+    const struct {
+        const char *name, *codec, *mark;
+    } encodings[] = {{"UTF-8", "UTF-8", ""},
+                     {"UTF-8 avec BOM", "UTF-8", "\xEF\xBB\xBF"},
+                     {"Windows-1252", "windows-1252", ""},
+                     {"UTF-16 LE", "UTF-16LE", "\xFF\xFE"},
+                     {"UTF-16 BE", "UTF-16BE", "\xFE\xFF"}};
+    for (const auto &e : encodings)
+        for (const char *ends : {"LF", "CRLF", "CR"}) {
+            QString text = letter;
+            text.replace("\n", QString(ends).replace("CR", "\r").replace("LF", "\n"));
+            const auto bytes = [&](const QString &t) {
+                return e.mark + QByteArray(QStringEncoder(e.codec).encode(t));
+            };
+            QTest::addRow("%s, %s", e.name, ends)
+                << bytes(text) << letter << QStringLiteral("%1 · %2").arg(e.name, ends)
+                << bytes("x" + text);
+        }
+    QTest::newRow("mixed: the most frequent end for all")
+        << QByteArray("un\r\ndeux\rtrois\r\n") << QStringLiteral("un\ndeux\ntrois\n")
+        << "UTF-8 · CRLF" << QByteArray("xun\r\ndeux\r\ntrois\r\n");
 }
 
-void tst_files::lineEndsAreReadAndWrittenAsLineFeeds()
+// Shown as text without a question, named in the status bar, and written
+// back in the same form: only the typed letter differs.
+void tst_files::filesKeepTheirEncodingAndLineEnds()
 {
     QFETCH(QByteArray, bytes);
+    QFETCH(QString, shown);
+    QFETCH(QString, form);
+    QFETCH(QByteArray, edited);
     QTemporaryDir dir;
-    const QString path = makeFile(dir, "fins.txt", bytes);
+    const QString path = makeFile(dir, "lettre.txt", bytes);
+    DialogAnswerer none;
     auto w = startWindow({"feuillon", path});
-    QCOMPARE(currentEditor(*w)->toPlainText(), QStringLiteral("un\ndeux\ntrois\n"));
-    QCOMPARE(currentEditor(*w)->document()->blockCount(), 4);
+    QCOMPARE(currentEditor(*w)->toPlainText(), shown);
+    QCOMPARE(formLabel(*w)->text(), form);
+    currentEditor(*w)->moveCursor(QTextCursor::Start);
+    type(currentEditor(*w), "x");
     action(*w, "ac_enr")->trigger();
-    QCOMPARE(fileBytes(path), QByteArray("un\ndeux\ntrois\n"));
+    QCOMPARE(fileBytes(path), edited);
+    QCOMPARE(formLabel(*w)->text(), form);
+    QCOMPARE(none.unexpected(), 0);
 }
 
-void tst_files::utf16WithByteOrderMarkIsReadAndSavedAsUtf8()
+void tst_files::formShownIsThatOfCurrentTab()
 {
     QTemporaryDir dir;
-    const QString text = QStringLiteral("Noël à Paris");
-    QByteArray bytes("\xFF\xFE");
-    for (const QChar c : text)
-        bytes.append(char(c.unicode() & 0xFF)).append(char(c.unicode() >> 8));
-    const QString path = makeFile(dir, "utf16.txt", bytes);
+    const QString path = makeFile(dir, "w.txt", "\xE9t\xE9\r\n");
     auto w = startWindow({"feuillon", path});
-    QCOMPARE(currentEditor(*w)->toPlainText(), text);
+    QCOMPARE(formLabel(*w)->text(), QStringLiteral("Windows-1252 · CRLF"));
+    // At the right of the status bar, the status text unchanged at the left.
+    QCOMPARE(formLabel(*w)->parentWidget(), w->statusBar());
+    QCOMPARE(w->findChild<QLabel *>("status_label")->text(),
+             QStringLiteral("Zoom: 100% , 4 Caractère , 2 Ligne"));
+    action(*w, "actionNouvelle_Onglet")->trigger();
+    QCOMPARE(formLabel(*w)->text(), QStringLiteral("UTF-8 · LF"));
+    tabs(*w)->setCurrentIndex(0);
+    QCOMPARE(formLabel(*w)->text(), QStringLiteral("Windows-1252 · CRLF"));
+}
+
+void tst_files::characterOutsideEncodingAsksForUtf8_data()
+{
+    QTest::addColumn<QString>("gesture");
+    QTest::newRow("Enregistrer en UTF-8") << "yes";
+    QTest::newRow("Annuler") << "no";
+    QTest::newRow("Escape") << "escape";
+    QTest::newRow("close button") << "close";
+}
+
+void tst_files::characterOutsideEncodingAsksForUtf8()
+{
+    QFETCH(QString, gesture);
+    QTemporaryDir dir;
+    const QByteArray bytes("c\x9Cur\r\n");
+    const QString path = makeFile(dir, "w.txt", bytes);
+    auto w = startWindow({"feuillon", path});
+    currentEditor(*w)->moveCursor(QTextCursor::End);
+    type(currentEditor(*w), "→");
+    DialogAnswerer answers;
+    if (gesture == "yes" || gesture == "no")
+        answers.button(gesture == "yes" ? QMessageBox::Yes : QMessageBox::No);
+    else
+        gesture == "escape" ? answers.escape() : answers.closeWindow();
     action(*w, "ac_enr")->trigger();
-    QCOMPARE(fileBytes(path), text.toUtf8());
+    QCOMPARE(answers.pending(), 0);
+    QCOMPARE(answers.seen().first().text,
+             QStringLiteral("Le caractère «\u00A0→\u00A0» (U+2192) ne peut pas être enregistré en "
+                            "Windows-1252. Enregistrer le fichier en UTF-8 à la place\u00A0?"));
+    const bool yes = gesture == "yes";
+    QCOMPARE(fileBytes(path), yes ? QStringLiteral("cœur\r\n→").toUtf8() : bytes);
+    QCOMPARE(currentEditor(*w)->document()->isModified(), !yes);
+    QCOMPARE(formLabel(*w)->text(),
+             yes ? QStringLiteral("UTF-8 · CRLF") : QStringLiteral("Windows-1252 · CRLF"));
+    QCOMPARE(answers.unexpected(), 0);
+    markAllSaved(*w);
 }
 
 void tst_files::markupIsLoadedAsPlainText()
@@ -487,15 +569,16 @@ void tst_files::saveRefusesTargetThatIsNoLongerRegularFile()
 void tst_files::invalidUtf8WarnsAndAsksBeforeReplacing()
 {
     QTemporaryDir dir;
-    const QByteArray latin1("caf\xE9 cr\xE8me");
-    const QString path = makeFile(dir, "latin1.txt", latin1);
+    // A NUL byte and bytes that are not UTF-8: no encoding reads them.
+    const QByteArray latin1("caf\xE9 cr\xE8me\0", 11);
+    const QString path = makeFile(dir, "binaire.txt", latin1);
     DialogAnswerer answers;
     answers.button(QMessageBox::Ok);
     auto w = startWindow({"feuillon", path});
     QVERIFY(answers.waitDone());
     QCOMPARE(answers.seen().first().title, QStringLiteral("Attention"));
     QVERIFY(answers.seen().first().text.contains("UTF-8"));
-    QCOMPARE(currentEditor(*w)->toPlainText(), QStringLiteral("caf\uFFFD cr\uFFFDme"));
+    QCOMPARE(currentEditor(*w)->toPlainText(), QStringLiteral("caf\uFFFD cr\uFFFDme") + QChar(0));
 
     type(currentEditor(*w), "!");
     answers.button(QMessageBox::No);
@@ -508,11 +591,11 @@ void tst_files::invalidUtf8WarnsAndAsksBeforeReplacing()
     answers.button(QMessageBox::Yes);
     action(*w, "ac_enr")->trigger();
     QVERIFY(answers.waitDone());
-    QCOMPARE(fileBytes(path), QStringLiteral("!caf\uFFFD cr\uFFFDme").toUtf8());
+    QCOMPARE(fileBytes(path), QByteArray("!caf\uFFFD cr\uFFFDme\0", 16));
     // Once written, the text is ordinary text again: no more questions.
     type(currentEditor(*w), "?");
     action(*w, "ac_enr")->trigger();
-    QCOMPARE(fileBytes(path), QStringLiteral("!?caf\uFFFD cr\uFFFDme").toUtf8());
+    QCOMPARE(fileBytes(path), QByteArray("!?caf\uFFFD cr\uFFFDme\0", 17));
     QCOMPARE(answers.unexpected(), 0);
 }
 

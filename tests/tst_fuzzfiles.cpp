@@ -1,6 +1,8 @@
 // Thousands of generated files, valid and damaged, through the real window:
 // an untouched file stays byte for byte what it was, an edited one is saved
-// as the editor shows it, and undecodable bytes are never replaced silently.
+// as the editor shows it in the file's own encoding and line ends (with one
+// end style, every byte outside the edit stays), and undecodable bytes are
+// never replaced silently.
 #include "testmain.h"
 
 #include "dialogs.h"
@@ -15,17 +17,22 @@
 #include <QTemporaryDir>
 #include <QTextBlock>
 #include <QTextCursor>
+#include <algorithm>
 
 using namespace feuillon_test;
 
 namespace {
 
-enum class Encoding { Utf8, Utf8Bom, Utf16LE, Utf16BE, Utf32LE, Utf32BE };
+enum class Encoding { Utf8, Utf8Bom, Utf16LE, Utf16BE, Utf32LE, Utf32BE, Windows1252 };
+enum class Ends { LF, CRLF, CR, Mixed };
 
 struct Sample {
     QByteArray bytes;
+    QString raw;   // the text before line ends become line feeds
     QString shown; // what the editor must hold; meaningful when decodable
     bool undecodable = false;
+    Encoding savedAs = Encoding::Utf8; // the encoding a save keeps
+    bool exact = false;                // one line-end style and no paragraph separator
 };
 
 // Builds one file from random pieces. The generator knows what each piece
@@ -41,11 +48,45 @@ private:
     QString validPiece(bool first, bool longLine);
     QByteArray encodePiece(const QString &piece) const;
     QByteArray invalidPiece();
+
+public:
     QByteArray mark() const;
 
     QRandomGenerator rng;
     Encoding encoding = Encoding::Utf8;
+    Ends ends = Ends::LF;
 };
+
+QStringEncoder encoderFor(Encoding encoding, bool mark)
+{
+    const auto flags = mark ? QStringConverter::Flag::WriteBom : QStringConverter::Flag::Stateless;
+    switch (encoding) {
+    case Encoding::Utf16LE:
+        return QStringEncoder(QStringConverter::Utf16LE, flags);
+    case Encoding::Utf16BE:
+        return QStringEncoder(QStringConverter::Utf16BE, flags);
+    case Encoding::Utf32LE:
+        return QStringEncoder(QStringConverter::Utf32LE, flags);
+    case Encoding::Utf32BE:
+        return QStringEncoder(QStringConverter::Utf32BE, flags);
+    case Encoding::Windows1252:
+        return QStringEncoder("windows-1252", flags);
+    default:
+        return QStringEncoder(QStringConverter::Utf8, flags);
+    }
+}
+
+// The line end met most often, CRLF then LF then CR on a tie: the one a save
+// writes for every line.
+QString majorityEnd(const QString &raw)
+{
+    const qsizetype crlf = raw.count(QLatin1String("\r\n"));
+    const qsizetype cr = raw.count(QLatin1Char('\r')) - crlf;
+    const qsizetype lf = raw.count(QLatin1Char('\n')) - crlf;
+    if (crlf >= lf && crlf >= cr)
+        return crlf ? QStringLiteral("\r\n") : QStringLiteral("\n");
+    return cr > lf ? QStringLiteral("\r") : QStringLiteral("\n");
+}
 
 QString SampleMaker::validPiece(bool first, bool longLine)
 {
@@ -62,10 +103,20 @@ QString SampleMaker::validPiece(bool first, bool longLine)
         return line;
     }
     const int kind = below(100);
-    if (kind < 4 && !(first && encoding == Encoding::Utf16LE))
+    // A NUL makes a Windows-1252 file binary: only its damaged ones have one.
+    if (kind < 4 && !(first && encoding == Encoding::Utf16LE) && encoding != Encoding::Windows1252)
         return QString(QChar(0)); // after FF FE, a NUL would read as the UTF-32 mark
-    if (kind < 50)
-        return QString::fromUtf16(specials[below(int(std::size(specials)))]);
+    if (kind < 50) {
+        QString piece = QString::fromUtf16(specials[below(int(std::size(specials)))]);
+        const bool lineEnd = piece == u"\n" || piece == u"\r\n" || piece == u"\r";
+        if (lineEnd && ends != Ends::Mixed)
+            piece = ends == Ends::LF     ? QStringLiteral("\n")
+                    : ends == Ends::CRLF ? QStringLiteral("\r\n")
+                                         : QStringLiteral("\r");
+        QStringEncoder check = encoderFor(encoding, false);
+        const QByteArray bytes = check.encode(piece);
+        return check.hasError() ? QStringLiteral("€") : piece;
+    }
     QString word;
     for (int i = 0, n = 1 + below(10); i < n; ++i)
         word += QLatin1Char('a' + char(below(26)));
@@ -74,24 +125,7 @@ QString SampleMaker::validPiece(bool first, bool longLine)
 
 QByteArray SampleMaker::encodePiece(const QString &piece) const
 {
-    QStringConverter::Encoding e = QStringConverter::Utf8;
-    switch (encoding) {
-    case Encoding::Utf16LE:
-        e = QStringConverter::Utf16LE;
-        break;
-    case Encoding::Utf16BE:
-        e = QStringConverter::Utf16BE;
-        break;
-    case Encoding::Utf32LE:
-        e = QStringConverter::Utf32LE;
-        break;
-    case Encoding::Utf32BE:
-        e = QStringConverter::Utf32BE;
-        break;
-    default:
-        break;
-    }
-    QStringEncoder encoder(e, QStringConverter::Flag::Stateless);
+    QStringEncoder encoder = encoderFor(encoding, false);
     return encoder.encode(piece);
 }
 
@@ -120,6 +154,8 @@ QByteArray SampleMaker::invalidPiece()
         return bytes;
     };
     switch (encoding) {
+    case Encoding::Windows1252:
+        return QByteArray(1, '\0'); // every other byte is a character
     case Encoding::Utf16LE:
     case Encoding::Utf16BE:
         return unit(below(2) ? 0xD800 : 0xDC00, 2); // a lone surrogate
@@ -151,11 +187,14 @@ QByteArray SampleMaker::mark() const
 
 Sample SampleMaker::make()
 {
-    static const Encoding encodings[] = {Encoding::Utf8,    Encoding::Utf8,    Encoding::Utf8,
-                                         Encoding::Utf8,    Encoding::Utf8Bom, Encoding::Utf16LE,
-                                         Encoding::Utf16BE, Encoding::Utf32LE, Encoding::Utf32BE};
+    static const Encoding encodings[] = {
+        Encoding::Utf8,    Encoding::Utf8,        Encoding::Utf8,       Encoding::Utf8,
+        Encoding::Utf8Bom, Encoding::Utf16LE,     Encoding::Utf16BE,    Encoding::Utf32LE,
+        Encoding::Utf32BE, Encoding::Windows1252, Encoding::Windows1252};
     encoding = encodings[below(int(std::size(encodings)))];
+    ends = Ends(below(4));
     Sample sample;
+    sample.savedAs = encoding;
     sample.bytes = mark();
     const bool damaged = below(4) == 0;
     const int pieces = below(20) == 0 ? 0 : below(40);
@@ -165,19 +204,40 @@ Sample SampleMaker::make()
     for (int i = 0; i < pieces; ++i) {
         if (damaged && !lastInvalid && below(6) == 0) {
             sample.bytes += invalidPiece();
+            sample.raw += QChar::ReplacementCharacter;
             lastInvalid = sample.undecodable = true;
             continue;
         }
         const QString piece = validPiece(sample.bytes.size() == mark().size(), i == longLineAt);
-        sample.shown += piece;
+        sample.raw += piece;
         sample.bytes += encodePiece(piece);
         lastInvalid = false;
     }
     // A unit cut off at the end of a UTF-16 or UTF-32 file.
-    if (damaged && !sample.undecodable && encoding >= Encoding::Utf16LE) {
+    if (damaged && !sample.undecodable && encoding >= Encoding::Utf16LE &&
+        encoding <= Encoding::Utf32BE) {
         sample.bytes += 'z';
         sample.undecodable = true;
     }
+    // Without a high byte the file would be plain ASCII, read as UTF-8.
+    const auto high = [](char c) { return uchar(c) >= 0x80; };
+    if (encoding == Encoding::Windows1252 &&
+        std::none_of(sample.bytes.begin(), sample.bytes.end(), high)) {
+        sample.bytes += encodePiece(QStringLiteral("é"));
+        sample.raw += QStringLiteral("é");
+    }
+    // Not UTF-8 and without NUL: Windows-1252 reads every byte.
+    if (sample.undecodable && mark().isEmpty() && !sample.bytes.contains('\0')) {
+        sample.undecodable = false;
+        sample.raw = QStringDecoder("windows-1252").decode(sample.bytes);
+        sample.savedAs = Encoding::Windows1252;
+    }
+    // A damaged Windows-1252 file is binary: read and saved as UTF-8.
+    if (sample.undecodable && encoding == Encoding::Windows1252)
+        sample.savedAs = Encoding::Utf8;
+    sample.exact = !sample.undecodable && !sample.raw.contains(QChar::ParagraphSeparator) &&
+                   (ends != Ends::Mixed || !sample.raw.contains(QLatin1Char('\r')));
+    sample.shown = sample.raw;
     sample.shown.replace(QLatin1String("\r\n"), QLatin1String("\n"));
     sample.shown.replace(QLatin1Char('\r'), QLatin1Char('\n'));
     sample.shown.replace(QChar::ParagraphSeparator, QLatin1Char('\n'));
@@ -194,12 +254,14 @@ QString heldText(QTextEdit *editor)
     return blocks.join(QLatin1Char('\n'));
 }
 
-bool isStrictUtf8(const QByteArray &bytes, QString *text)
+// The bytes a save must write for this editor text: the file's encoding
+// and mark, its most frequent line end on every line.
+QByteArray expectedSave(const Sample &sample, const QString &held, const QByteArray &mark)
 {
-    QStringDecoder decoder(QStringConverter::Utf8, QStringConverter::Flag::Stateless |
-                                                       QStringConverter::Flag::ConvertInitialBom);
-    *text = decoder.decode(bytes);
-    return !decoder.hasError() && !bytes.startsWith("\xEF\xBB\xBF");
+    QString text = held;
+    text.replace(QLatin1Char('\n'), majorityEnd(sample.raw));
+    QStringEncoder encoder = encoderFor(sample.savedAs, false);
+    return mark + QByteArray(encoder.encode(text));
 }
 
 const QString warningTitle = QStringLiteral("Attention");
@@ -274,6 +336,7 @@ void tst_fuzzfiles::generatedFilesSurviveOpenEditAndSave()
     QTemporaryDir dir;
     SampleMaker maker(seed);
     int identical = 0, savedAsShown = 0, shownAsWritten = 0, damaged = 0, askedFirst = 0;
+    int exact = 0, exactKept = 0;
     for (int i = 0; i < count; ++i) {
         const Sample sample = maker.make();
         const QString path = dir.filePath(QStringLiteral("f%1.txt").arg(i));
@@ -300,17 +363,27 @@ void tst_fuzzfiles::generatedFilesSurviveOpenEditAndSave()
             answers->button(refuse ? QMessageBox::No : QMessageBox::Yes);
         }
         action(*window, "ac_enr")->trigger();
-        QString saved;
+        const QByteArray saved = fileBytes(path);
+        const QByteArray mark = maker.mark();
         if (refuse) {
             // Refused: the file keeps its bytes, the document its edit.
             if (fileBytes(path) == sample.bytes && editor->document()->isModified())
                 ++savedAsShown;
             editor->document()->setModified(false);
-        } else if (isStrictUtf8(fileBytes(path), &saved) && saved == heldText(editor) &&
-                   (sample.undecodable || saved == QLatin1Char('x') + sample.shown)) {
+        } else if (saved == expectedSave(sample, heldText(editor), mark) &&
+                   (sample.undecodable || heldText(editor) == QLatin1Char('x') + sample.shown)) {
             ++savedAsShown;
         } else {
             qWarning("f%d.txt: the saved text is not what the editor held", i);
+        }
+        // One letter typed at the start: the rest of the file is as it was.
+        if (sample.exact) {
+            ++exact;
+            QStringEncoder encoder = encoderFor(sample.savedAs, false);
+            if (saved == mark + QByteArray(encoder.encode(u"x")) + sample.bytes.mid(mark.size()))
+                ++exactKept;
+            else
+                qWarning("f%d.txt: bytes outside the edit changed", i);
         }
         closeCurrentTab();
 
@@ -344,7 +417,14 @@ void tst_fuzzfiles::generatedFilesSurviveOpenEditAndSave()
     reliability(
         QStringLiteral("files with undecodable bytes: warned on load, asked before save"), damaged,
         QStringLiteral("%1 asked, %2 written silently").arg(askedFirst).arg(damaged - askedFirst));
+    reliability(QStringLiteral("generated files with one line-end style, a letter typed at the "
+                               "start and saved"),
+                exact,
+                QStringLiteral("%1 identical outside the letter, %2 mismatches")
+                    .arg(exactKept)
+                    .arg(exact - exactKept));
     QCOMPARE(identical, count);
+    QCOMPARE(exactKept, exact);
     QCOMPARE(shownAsWritten, count - damaged);
     QCOMPARE(savedAsShown, count);
 }

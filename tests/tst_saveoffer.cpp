@@ -196,7 +196,7 @@ void tst_saveoffer::noAnswerKeepsDocumentAndStops()
     auto w = startWindow();
     if (undecodable) {
         answers.button(QMessageBox::Ok);
-        w = startWindow({"feuillon", makeFile(dir, "latin1.txt", "\xE9t\xE9")});
+        w = startWindow({"feuillon", makeFile(dir, "binaire.txt", QByteArray("\xE9t\xE9\0", 4))});
         QVERIFY(answers.waitDone());
         answers.button(QMessageBox::Yes);
     } else {
@@ -277,8 +277,8 @@ void tst_saveoffer::untouchedDocumentIsNeverRewritten()
 void tst_saveoffer::undecodableDocumentIsNotWrittenSilently()
 {
     QTemporaryDir dir;
-    const QByteArray latin1("\xE9t\xE9");
-    const QString path = makeFile(dir, "f.txt", latin1);
+    // A NUL byte: not text in any encoding.
+    const QString path = makeFile(dir, "f.txt", QByteArray("\xE9t\xE9\0", 4));
     DialogAnswerer answers;
     answers.button(QMessageBox::Ok);
     auto w = startWindow({"feuillon", path});
@@ -289,7 +289,7 @@ void tst_saveoffer::undecodableDocumentIsNotWrittenSilently()
     QCOMPARE(answers.pending(), 0);
     QCOMPARE(answers.seen().at(1).text, question);
     QVERIFY(answers.seen().at(2).text.contains(QStringLiteral("remplacés")));
-    QCOMPARE(fileBytes(path), QStringLiteral("l'\uFFFDt\uFFFD").toUtf8());
+    QCOMPARE(fileBytes(path), QByteArray("l'\uFFFDt\uFFFD\0", 10));
     QVERIFY(currentEditor(*w)->toPlainText().isEmpty());
     QCOMPARE(answers.unexpected(), 0);
 }

@@ -23,6 +23,10 @@ private slots:
     void lineEndsBecomeLineFeeds();
     void byteOrderMarkSelectsEncoding_data();
     void byteOrderMarkSelectsEncoding();
+    void formIsFoundAndWrittenBack_data();
+    void formIsFoundAndWrittenBack();
+    void characterOutsideEncodingIsFound_data();
+    void characterOutsideEncodingIsFound();
     void invalidUtf8IsReported_data();
     void invalidUtf8IsReported();
     void unpairedSurrogatesShowAsReplacementCharacter_data();
@@ -82,13 +86,98 @@ void tst_textfile::byteOrderMarkSelectsEncoding()
     QVERIFY(!bad);
 }
 
+void tst_textfile::formIsFoundAndWrittenBack_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("form");
+    QTest::addColumn<bool>("sameBytes");
+    const auto utf16 = [](const char *mark, QStringConverter::Encoding e, const QString &s) {
+        return QByteArray(mark) + QStringEncoder(e).encode(s);
+    };
+    QTest::newRow("utf-8") << QByteArray("\xC3\x89t\xC3\xA9\n") << QStringLiteral("Été\n")
+                           << "UTF-8 · LF" << true;
+    QTest::newRow("utf-8 with mark, crlf")
+        << QByteArray("\xEF\xBB\xBF"
+                      "a\r\nb")
+        << QStringLiteral("a\nb") << "UTF-8 avec BOM · CRLF" << true;
+    QTest::newRow("windows-1252 letter")
+        << QByteArray("c\x9Cur \x80 l\x92\xE9t\xE9\r\n\xAB\xA0\x8Cuvre\xA0\xBB\r\n")
+        << QStringLiteral("cœur € l’été\n«\u00A0Œuvre\u00A0»\n") << "Windows-1252 · CRLF" << true;
+    QTest::newRow("windows-1252, bytes it leaves undefined")
+        << QByteArray("\x81\x8D\x8F\x90\x9D\r")
+        << QStringLiteral("\u0081\u008D\u008F\u0090\u009D\n") << "Windows-1252 · CR" << true;
+    QTest::newRow("utf-8 cut short is windows-1252")
+        << QByteArray("caf\xC3") << QStringLiteral("cafÃ") << "Windows-1252 · LF" << true;
+    QTest::newRow("utf-16 le, lone cr") << utf16("\xFF\xFE", QStringConverter::Utf16LE, "a\rb\r")
+                                        << QStringLiteral("a\nb\n") << "UTF-16 LE · CR" << true;
+    QTest::newRow("utf-16 be, crlf")
+        << QByteArray("\xFE\xFF") + QStringEncoder(QStringConverter::Utf16BE).encode(u"€\r\n")
+        << QStringLiteral("€\n") << "UTF-16 BE · CRLF" << true;
+    QTest::newRow("mixed, crlf most") << QByteArray("a\r\nb\r\nc\nd\r")
+                                      << QStringLiteral("a\nb\nc\nd\n") << "UTF-8 · CRLF" << false;
+    QTest::newRow("mixed, lone cr most")
+        << QByteArray("a\rb\rc\n") << QStringLiteral("a\nb\nc\n") << "UTF-8 · CR" << false;
+    QTest::newRow("mixed, a tie goes to crlf")
+        << QByteArray("a\r\nb\n") << QStringLiteral("a\nb\n") << "UTF-8 · CRLF" << false;
+}
+
+// Read, then written back unchanged: the same bytes, unless the line ends
+// were mixed (they all become the most frequent one).
+void tst_textfile::formIsFoundAndWrittenBack()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(QString, text);
+    QFETCH(QString, form);
+    QFETCH(bool, sameBytes);
+    bool bad = true;
+    textfile::Form found;
+    QCOMPARE(textfile::decode(bytes, &bad, &found), text);
+    QVERIFY(!bad);
+    QCOMPARE(textfile::formName(found), form);
+    qsizetype outside = 0;
+    const QByteArray written = textfile::encode(text, found, &outside);
+    QCOMPARE(outside, qsizetype(-1));
+    QCOMPARE(written == bytes, sameBytes);
+    QCOMPARE(textfile::decode(written, &bad), text);
+}
+
+void tst_textfile::characterOutsideEncodingIsFound_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("at");
+    QTest::newRow("arrow") << QStringLiteral("a→b") << 1;
+    QTest::newRow("emoji after a line") << QStringLiteral("cœur\n\U0001F600") << 5;
+    QTest::newRow("french letter") << QStringLiteral("« Œuvre » 5 € l’été") << -1;
+    // The byte the encoder puts for what it cannot hold, as a real character.
+    QTest::newRow("control character 1A") << QStringLiteral("a\x1A"
+                                                            "b")
+                                          << -1;
+}
+
+void tst_textfile::characterOutsideEncodingIsFound()
+{
+    QFETCH(QString, text);
+    QFETCH(int, at);
+    textfile::Form form;
+    form.charset = textfile::Charset::Windows1252;
+    form.line_end = textfile::LineEnd::CRLF;
+    qsizetype outside = 0;
+    const QByteArray bytes = textfile::encode(text, form, &outside);
+    QCOMPARE(outside, qsizetype(at));
+    if (at < 0)
+        QCOMPARE(textfile::decode(bytes, nullptr), text);
+}
+
 void tst_textfile::invalidUtf8IsReported_data()
 {
     QTest::addColumn<QByteArray>("bytes");
-    QTest::newRow("latin-1 byte") << QByteArray("caf\xE9 noir");
-    QTest::newRow("sequence cut at the end") << QByteArray("caf\xC3");
-    QTest::newRow("lone continuation byte") << QByteArray("a\x80z");
-    QTest::newRow("utf-8 encoded surrogate") << QByteArray("a\xED\xA0\x80z");
+    // Without a NUL byte or a mark, such bytes are Windows-1252.
+    QTest::newRow("latin-1 byte and a nul") << QByteArray("caf\xE9\0noir", 9);
+    QTest::newRow("sequence cut at the end, a nul") << QByteArray("\0caf\xC3", 5);
+    QTest::newRow("lone continuation byte, a nul") << QByteArray("a\x80\0z", 4);
+    QTest::newRow("utf-8 encoded surrogate after a mark") << QByteArray("\xEF\xBB\xBF"
+                                                                        "a\xED\xA0\x80z");
     QTest::newRow("utf-32 lone surrogate") << QByteArray("\xFF\xFE\x00\x00"
                                                          "\x00\xD8\x00\x00",
                                                          8);

@@ -1,0 +1,42 @@
+// The bytes a save writes: the document in its own encoding, mark and line
+// ends. A character the encoding cannot hold is never written as "?" or as
+// a substitute byte: the user chooses UTF-8 instead, or nothing is written.
+#include "docinfo.h"
+#include "fp.h"
+#include "textfile.h"
+
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTextEdit>
+
+// The form the bytes are in goes to *form: the document takes it once they
+// are written.
+bool fp::encode_for_save(QTextEdit *editor, QByteArray *bytes, textfile::Form *form)
+{
+    const docinfo *doc = docinfo::of(editor);
+    *form = doc->form;
+    const QString text = textfile::documentText(*editor->document());
+    qsizetype at = -1;
+    *bytes = textfile::encode(text, *form, &at);
+    if (at < 0)
+        return true;
+    const QString character = text.mid(at, text.at(at).isHighSurrogate() ? 2 : 1);
+    const QString code =
+        QString::number(character.toUcs4().value(0), 16).toUpper().rightJustified(4, u'0');
+    QMessageBox box(QMessageBox::Warning, tr("Enregistrer le fichier"),
+                    tr("Le caractère «\u00A0%1\u00A0» (U+%2) ne peut pas être enregistré en "
+                       "%3. Enregistrer le fichier en UTF-8 à la place\u00A0?")
+                        .arg(character, code, textfile::charsetName(doc->form)),
+                    QMessageBox::Yes | QMessageBox::No, this);
+    box.button(QMessageBox::Yes)->setText(tr("Enregistrer en UTF-8"));
+    box.button(QMessageBox::No)->setText(tr("Annuler"));
+    box.setDefaultButton(QMessageBox::Yes);
+    box.setInformativeText(document_name(editor));
+    if (answer(box) != QMessageBox::Yes)
+        return false;
+    // UTF-8 holds every character; the line ends stay the file's.
+    form->charset = textfile::Charset::Utf8;
+    form->mark = false;
+    *bytes = textfile::encode(text, *form, &at);
+    return true;
+}
