@@ -66,7 +66,10 @@ QByteArray encode(const Entry &entry)
                        {QStringLiteral("path"), entry.path},
                        {QStringLiteral("title"), entry.title},
                        {QStringLiteral("written"), entry.written.toString(Qt::ISODateWithMs)},
-                       {QStringLiteral("bytes"), double(text.size())}};
+                       {QStringLiteral("bytes"), double(text.size())},
+                       {QStringLiteral("charset"), int(entry.form.charset)},
+                       {QStringLiteral("mark"), entry.form.mark},
+                       {QStringLiteral("line-end"), int(entry.form.line_end)}};
     return QJsonDocument(header).toJson(QJsonDocument::Compact) + '\n' + text;
 }
 
@@ -90,6 +93,13 @@ bool decode(const QByteArray &bytes, Entry *entry, bool *newer)
     entry->written = QDateTime::fromString(header.value(QStringLiteral("written")).toString(),
                                            Qt::ISODateWithMs);
     entry->text = QString::fromUtf8(text);
+    const int charset = header.value(QStringLiteral("charset")).toInt(0);
+    const int line_end = header.value(QStringLiteral("line-end")).toInt(0);
+    if (charset < 0 || charset > int(textfile::Charset::Windows1252) || line_end < 0 ||
+        line_end > int(textfile::LineEnd::CR))
+        return false;
+    entry->form = {textfile::Charset(charset), header.value(QStringLiteral("mark")).toBool(),
+                   textfile::LineEnd(line_end)};
     return true;
 }
 

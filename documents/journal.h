@@ -4,6 +4,8 @@
 // user chose to drop, kept for a while in case the answer was a mistake.
 #pragma once
 
+#include "encoding.h"
+
 #include <QDateTime>
 #include <QList>
 #include <QLockFile>
@@ -19,7 +21,8 @@ struct Entry {
     QString title; // its tab's title
     QDateTime written;
     QString text;
-    QString file; // where the entry lies on disk (set when read back)
+    QString file;        // where the entry lies on disk (set when read back)
+    textfile::Form form; // the encoding and line ends its file is written in
 };
 
 // One file per entry: a header line of JSON, then the text in UTF-8, so a

@@ -95,9 +95,13 @@ void fp::write_journal(bool now)
             continue;
         if (doc->journal_id.isEmpty())
             doc->journal_id = QStringLiteral("%1").arg(++journal_serial);
-        journal::Entry entry{doc->journal_id,        doc->path(),
-                             ui->onglet->tabText(i), QDateTime::currentDateTime(),
-                             document->toRawText(),  {}};
+        journal::Entry entry{doc->journal_id,
+                             doc->path(),
+                             ui->onglet->tabText(i),
+                             QDateTime::currentDateTime(),
+                             document->toRawText(),
+                             {},
+                             doc->form};
         entry.text.replace(QChar::ParagraphSeparator, QLatin1Char('\n'));
         doc->journaled_revision = document->revision();
         journal::Run *run = journal_run.get();
@@ -234,4 +238,6 @@ void fp::restore_entry(const journal::Entry &entry)
     ui->onglet->setTabText(ui->onglet->currentIndex(), entry.title);
     editor->document()->setModified(true);
     docinfo::of(editor)->restored = true;
+    docinfo::of(editor)->form = entry.form;
+    show_form();
 }

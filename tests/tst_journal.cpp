@@ -38,7 +38,8 @@ static journal::Entry sample(const QString &text = QStringLiteral("cœur €\nl�
             QStringLiteral("lettre.txt"),
             QDateTime(QDate(2026, 12, 7), QTime(10, 30)),
             text,
-            {}};
+            {},
+            {textfile::Charset::Windows1252, false, textfile::LineEnd::CRLF}};
 }
 
 void tst_journal::entriesReadBackExactlyOrNotAtAll_data()
@@ -70,6 +71,7 @@ void tst_journal::entriesReadBackExactlyOrNotAtAll()
         QCOMPARE(entry.path, sample().path);
         QCOMPARE(entry.title, sample().title);
         QCOMPARE(entry.written, sample().written);
+        QVERIFY(entry.form == sample().form);
     }
 }
 
