@@ -2,6 +2,8 @@
 // that the encoding rules and the careful save can be checked on their own.
 #pragma once
 
+#include "fingerprint.h"
+
 #include <QByteArray>
 #include <QString>
 
@@ -37,6 +39,7 @@ struct ReadResult {
     QString text;
     bool undecodable = false;        // some bytes did not form valid text
     Failure failure = Failure::None; // set when status is Unreadable
+    Fingerprint fingerprint;         // of the file and the bytes read, when Read
 };
 
 // Reads a regular file whole. Folders, devices and FIFOs are refused
