@@ -2,6 +2,7 @@
 // the start-up sequence, the destructor as the shut-down sequence.
 #include "fp.h"
 #include "documents/filedrop.h"
+#include "documents/watch.h"
 #include "ui_fp.h"
 
 #include <QApplication>
@@ -57,6 +58,8 @@ fp::fp(const QStringList &arguments, QWidget *parent)
 fp::~fp()
 {
     offer_save_at_exit();
+    // Nothing is looked at once the window goes.
+    delete disk_watch;
     restart_if_asked();
     deleteMemberWidgets();
     delete ui;

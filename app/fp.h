@@ -8,7 +8,9 @@
 #include <QString>
 #include <QStringList>
 
+class DiskWatch;
 class FileDropFilter;
+struct Fingerprint;
 class QColorDialog;
 class QFontDialog;
 class QGridLayout;
@@ -22,7 +24,8 @@ class QWheelEvent;
 
 namespace textfile {
 enum class Failure;
-}
+struct ReadResult;
+} // namespace textfile
 
 QT_BEGIN_NAMESPACE
 namespace Ui {
@@ -95,6 +98,7 @@ protected:
     void wheelEvent(QWheelEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
     void keyReleaseEvent(QKeyEvent *event) override;
+    void changeEvent(QEvent *event) override;
 
 private:
     Ui::fp *ui;
@@ -159,6 +163,8 @@ private:
     int answer(QMessageBox &box);
     int ask_to_save(QTextEdit *editor);
     QString document_name(QTextEdit *editor) const;
+    // Failed: nothing was written, after an error or because the user would
+    // not write over a file another program changed.
     enum class WriteOutcome { Written, Failed, Declined };
     WriteOutcome write_editor(QTextEdit *editor, const QString &path);
     void tell_file_error(const QString &what, textfile::Failure failure, const QString &path,
@@ -169,6 +175,15 @@ private:
     void choose_and_load();
     void open_in_new_tabs(const QStringList &paths);
     FileDropFilter *file_drops = nullptr;
+
+    // --- documents: files changed by other programs (documents/watch.cpp) ---
+    DiskWatch *disk_watch = nullptr;
+    bool asking_about_disk = false;
+    void took_file(QTextEdit *editor, const Fingerprint &print);
+    bool may_overwrite(QTextEdit *editor, const QString &path);
+    void look_at_disk();
+    void reload_in_place(QTextEdit *editor, const textfile::ReadResult &read);
+    void ask_about_disk(QTextEdit *editor);
 
     // --- search: private helpers ---
     class highlight_trace;

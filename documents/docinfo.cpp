@@ -31,4 +31,8 @@ void docinfo::forget()
 {
     set_path(QString());
     undecodable = false;
+    disk = Fingerprint();
+    disk_question = false;
+    kept_against = 0;
+    gone_at_revision = -1;
 }

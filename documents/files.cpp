@@ -27,6 +27,8 @@ bool fp::load_file(QString path)
     editor->setPlainText(read.text);
     editor->document()->setModified(false);
     docinfo::of(editor)->undecodable = read.undecodable;
+    took_file(editor, read.status == textfile::ReadStatus::Read ? read.fingerprint
+                                                                : fingerprint::look(path));
     ui->onglet->setTabText(ui->onglet->currentIndex(), QFileInfo(path).fileName());
     if (read.undecodable)
         QMessageBox::warning(
@@ -58,6 +60,8 @@ bool fp::write_file(QString path)
 fp::WriteOutcome fp::write_editor(QTextEdit *editor, const QString &path)
 {
     docinfo *doc = docinfo::of(editor);
+    if (!may_overwrite(editor, path))
+        return WriteOutcome::Failed;
     if (doc->undecodable && !confirm_replacement(editor))
         return WriteOutcome::Declined;
     const QByteArray bytes = textfile::documentText(*editor->document()).toUtf8();
@@ -74,6 +78,10 @@ fp::WriteOutcome fp::write_editor(QTextEdit *editor, const QString &path)
     }
     editor->document()->setModified(false);
     doc->undecodable = false;
+    // Hashed here, while the bytes are at hand: no second read of the file.
+    Fingerprint written = fingerprint::look(path);
+    written.hash = fingerprint::hash(bytes);
+    took_file(editor, written);
     return WriteOutcome::Written;
 }
 
