@@ -60,6 +60,7 @@ fp::~fp()
     offer_save_at_exit();
     // Nothing is looked at once the window goes.
     delete disk_watch;
+    disk_watch = nullptr;
     restart_if_asked();
     deleteMemberWidgets();
     delete ui;

@@ -20,6 +20,8 @@ void statusRefresh(Report &report, const Options &options);
 void findAndReplace(Report &report, const Options &options);
 void tabSwitching(Report &report, const Options &options);
 void saving(Report &report, const Options &options);
+void fingerprints(Report &report, const Options &options);
+void watching(Report &report, const Options &options);
 
 // Helper modes of the bench program, run as child processes of the bench.
 int bareWindow(); // the bare main window alone, until killed

@@ -36,8 +36,9 @@ int main(int argc, char **argv)
                             QStringLiteral("One document size for every case (to profile)."),
                             QStringLiteral("KB"));
     parser.addOptions({quick, runs, markdown, openChild, size});
-    parser.addPositionalArgument(QStringLiteral("case"),
-                                 QStringLiteral("startup open keys status search tabs save"));
+    parser.addPositionalArgument(
+        QStringLiteral("case"),
+        QStringLiteral("startup open keys status search tabs save fingerprint watch"));
     parser.process(app);
 
     bench::Options options;
@@ -52,18 +53,17 @@ int main(int argc, char **argv)
 
     QStringList wanted = parser.positionalArguments();
     if (wanted.isEmpty())
-        wanted = {"startup", "open", "keys", "status", "search", "tabs", "save"};
+        wanted = {"startup", "open", "keys",        "status", "search",
+                  "tabs",    "save", "fingerprint", "watch"};
     bench::Report report;
     const struct {
         const char *name;
         void (*run)(bench::Report &, const bench::Options &);
-    } cases[] = {{"startup", bench::startUp},
-                 {"open", bench::openFiles},
-                 {"keys", bench::keystrokes},
-                 {"status", bench::statusRefresh},
-                 {"search", bench::findAndReplace},
-                 {"tabs", bench::tabSwitching},
-                 {"save", bench::saving}};
+    } cases[] = {{"startup", bench::startUp},       {"open", bench::openFiles},
+                 {"keys", bench::keystrokes},       {"status", bench::statusRefresh},
+                 {"search", bench::findAndReplace}, {"tabs", bench::tabSwitching},
+                 {"save", bench::saving},           {"fingerprint", bench::fingerprints},
+                 {"watch", bench::watching}};
     for (const auto &c : cases) {
         if (!wanted.contains(QLatin1String(c.name)))
             continue;
