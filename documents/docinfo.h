@@ -46,7 +46,8 @@ public:
     // that the same change is not asked about again.
     quint64 kept_against = 0;
     // The file was deleted: the document counts as modified from this
-    // revision on; -1 while the file is there.
+    // revision on (-2: it had unsaved changes already); -1 while the file
+    // is there.
     int gone_at_revision = -1;
 
     // Zoom steps the editor carries and the font size they gave it, so it

@@ -234,8 +234,9 @@ void fp::look_at_disk()
             break;
         case fingerprint::Verdict::Gone:
             // Its text exists nowhere else now: every save offer offers it.
-            if (doc->gone_at_revision < 0) {
-                doc->gone_at_revision = editor->document()->revision();
+            if (doc->gone_at_revision == -1) {
+                doc->gone_at_revision =
+                    editor->document()->isModified() ? -2 : editor->document()->revision();
                 editor->document()->setModified(true);
                 gone << doc->disk.path;
             }

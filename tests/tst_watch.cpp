@@ -51,6 +51,10 @@ static void alter(const QString &how, const QString &path)
         QCOMPARE(::utimensat(AT_FDCWD, name.constData(), later, 0), 0);
     } else if (how == "delete") {
         QVERIFY(QFile::remove(path));
+    } else if (how == "recreate") {
+        QVERIFY(QFile::remove(path));
+        QTest::qWait(1000); // seen as deleted first
+        QVERIFY(writeFileBytes(path, after));
     } else if (how == "chmod") {
         QCOMPARE(::chmod(name.constData(), 0600), 0);
     }
@@ -61,7 +65,7 @@ void tst_watch::changeOnDisk_data()
     QTest::addColumn<QString>("how");
     QTest::addColumn<bool>("unsaved");
     QTest::addColumn<bool>("reload"); // the answer to the question, when asked
-    for (const char *how : {"rewrite", "rename", "touch", "delete", "chmod"}) {
+    for (const char *how : {"rewrite", "rename", "touch", "delete", "recreate", "chmod"}) {
         QTest::addRow("%s, no unsaved changes", how) << how << false << false;
         QTest::addRow("%s, unsaved changes", how) << how << true << false;
     }
@@ -81,7 +85,7 @@ void tst_watch::changeOnDisk()
     if (unsaved)
         type(e, "mien ");
     const QString mine = e->toPlainText();
-    const bool content = how == "rewrite" || how == "rename";
+    const bool content = how == "rewrite" || how == "rename" || how == "recreate";
     DialogAnswerer answers;
     if (unsaved && content)
         answers.button(reload ? QMessageBox::Yes : QMessageBox::No);
