@@ -288,9 +288,9 @@ void fp::ask_about_disk(QTextEdit *editor)
                         .arg(shown(path)),
                     QMessageBox::Yes | QMessageBox::No, this);
     box.setInformativeText(
-        tr("Recharger le fichier remplace votre texte, que «\u00A0Annuler\u00A0» "
-           "rend. Garder votre texte laisse le fichier tel quel\u00A0; "
-           "l'enregistrer demandera confirmation."));
+        tr("Recharger remplace votre texte par celui du fichier\u00A0; la commande "
+           "«\u00A0Annuler\u00A0» vous le rend. Garder votre texte laisse le fichier "
+           "tel quel\u00A0; l'enregistrer demandera confirmation."));
     name_buttons(box, tr("Recharger"), tr("Garder mon texte"));
     asking_about_disk = true;
     const QPointer<QTextEdit> asked(editor);
