@@ -3,6 +3,7 @@
 #include "fp.h"
 #include "documents/filedrop.h"
 #include "documents/journal.h"
+#include "documents/watch.h"
 #include "ui_fp.h"
 
 #include <QApplication>
@@ -62,10 +63,14 @@ fp::fp(const QStringList &arguments, QWidget *parent)
 
 fp::~fp()
 {
+    run_ending = true;
     // Ended by a signal, nobody is there to answer: the journal keeps it all.
     if (!ending_by_signal)
         offer_save_at_exit();
     finish_journal();
+    // Nothing is looked at once the window goes.
+    delete disk_watch;
+    disk_watch = nullptr;
     restart_if_asked();
     deleteMemberWidgets();
     delete ui;

@@ -9,9 +9,11 @@
 #include <QStringList>
 #include <memory>
 
+class DiskWatch;
 class EndSignals;
 class FileDropFilter;
 class QCloseEvent;
+struct Fingerprint;
 class QColorDialog;
 class QFontDialog;
 class QGridLayout;
@@ -26,7 +28,8 @@ class QWheelEvent;
 namespace textfile {
 enum class Failure;
 struct Form;
-}
+struct ReadResult;
+} // namespace textfile
 namespace journal {
 class Run;
 struct Entry;
@@ -110,6 +113,7 @@ protected:
     void wheelEvent(QWheelEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
     void keyReleaseEvent(QKeyEvent *event) override;
+    void changeEvent(QEvent *event) override;
 
 private:
     Ui::fp *ui;
@@ -174,9 +178,12 @@ private:
     };
     bool may_text_go(QTextEdit *editor, Offer offer);
     void offer_save_at_exit();
+    bool run_ending = false; // the window is going: nothing new is looked at
     int answer(QMessageBox &box);
     int ask_to_save(QTextEdit *editor);
     QString document_name(QTextEdit *editor) const;
+    // Failed: nothing was written, after an error or because the user would
+    // not write over a file another program changed.
     enum class WriteOutcome { Written, Failed, Declined };
     WriteOutcome write_editor(QTextEdit *editor, const QString &path);
     void tell_file_error(const QString &what, textfile::Failure failure, const QString &path,
@@ -208,6 +215,15 @@ private:
     void keep_previous_file(const QString &path);
     void offer_recovery();
     void restore_entry(const journal::Entry &entry);
+
+    // --- documents: files changed by other programs (documents/watch.cpp) ---
+    DiskWatch *disk_watch = nullptr;
+    bool asking_about_disk = false;
+    void took_file(QTextEdit *editor, const Fingerprint &print);
+    bool may_overwrite(QTextEdit *editor, const QString &path);
+    void look_at_disk();
+    void reload_in_place(QTextEdit *editor, const textfile::ReadResult &read);
+    void ask_about_disk(QTextEdit *editor);
 
     // --- search: private helpers ---
     class highlight_trace;

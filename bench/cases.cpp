@@ -1,4 +1,5 @@
 #include "cases.h"
+#include "documents/fingerprint.h"
 #include "documents/textfile.h"
 #include "fp.h"
 #include "screen.h"
@@ -6,8 +7,10 @@
 
 #include <QAbstractTextDocumentLayout>
 #include <QApplication>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileSystemWatcher>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMainWindow>
@@ -25,6 +28,7 @@
 #include <QThread>
 #include <cstdio>
 #include <memory>
+#include <unistd.h>
 
 namespace bench {
 
@@ -658,6 +662,103 @@ void encodings(Report &report, const Options &o)
     }
     QFile::remove(path);
     QFile::remove(saved);
+}
+
+namespace {
+
+double residentMiB()
+{
+    QFile statm(QStringLiteral("/proc/self/statm"));
+    if (!statm.open(QIODevice::ReadOnly))
+        return 0;
+    const QList<QByteArray> pages = statm.readAll().split(' ');
+    return pages.value(1).toDouble() * double(::sysconf(_SC_PAGESIZE)) / (1 << 20);
+}
+
+// The inotify watches this process holds, as the kernel lists them.
+int inotifyWatches()
+{
+    int count = 0;
+    const QDir fds(QStringLiteral("/proc/self/fdinfo"));
+    for (const QString &fd : fds.entryList(QDir::Files)) {
+        QFile info(fds.filePath(fd));
+        if (info.open(QIODevice::ReadOnly))
+            count += int(info.readAll().count("inotify wd:"));
+    }
+    return count;
+}
+
+} // namespace
+
+void fingerprints(Report &report, const Options &o)
+{
+    report.note(QStringLiteral("Fingerprint rows: the first column is the fingerprint alone "
+                               "(hash of the bytes, and a stat at save), the second the whole "
+                               "read or save pass of textfile that includes it."));
+    for (qsizetype bytes : sizesOf(o, {1 << 20, 10 << 20, 100 << 20})) {
+        const QByteArray utf8 = frenchText(bytes).toUtf8();
+        const QString path = o.workDir + QStringLiteral("/fingerprint.txt");
+        const int runs = bytes >= (100 << 20) ? 3 : o.runs;
+        QFile::remove(path);
+        textfile::write(path, utf8);
+        volatile quint64 sink = 0;
+        const QString name = sizeName(bytes);
+        report.add({QStringLiteral("Fingerprint at load of %1").arg(name),
+                    measure(runs * 4, nullptr, [&] { sink = fingerprint::hash(utf8); }),
+                    measure(runs, nullptr, [&] { sink = textfile::read(path).fingerprint.hash; }),
+                    QStringLiteral("ratio < 0.10")});
+        // A new file each time, as in the save case: replacing one may flush.
+        report.add({QStringLiteral("Fingerprint at save of %1").arg(name),
+                    measure(runs * 4, nullptr,
+                            [&] {
+                                Fingerprint f = fingerprint::look(path);
+                                f.hash = fingerprint::hash(utf8);
+                                sink = f.hash;
+                            }),
+                    measure(
+                        runs, [&] { QFile::remove(path); }, [&] { textfile::write(path, utf8); }),
+                    QStringLiteral("ratio < 0.10")});
+        QFile::remove(path);
+    }
+}
+
+void watching(Report &report, const Options &o)
+{
+    const int count = o.quick ? 20 : 1000;
+    QDir(o.workDir).mkpath(QStringLiteral("watched"));
+    QStringList files;
+    for (int i = 0; i < count; ++i)
+        files << writeFile(o, QStringLiteral("watched/%1.txt").arg(i), QStringLiteral("ligne\n"));
+    // The watcher alone, as the window uses it.
+    double before = residentMiB();
+    int watches = inotifyWatches();
+    {
+        QFileSystemWatcher watcher;
+        QElapsedTimer timer;
+        timer.start();
+        for (const QString &file : std::as_const(files))
+            watcher.addPath(file);
+        const qint64 ms = timer.elapsed();
+        report.note(QStringLiteral("Watcher for %1 files alone: %2 inotify watches, resident "
+                                   "memory +%3 MiB, %4 ms to add them one by one.")
+                        .arg(count)
+                        .arg(inotifyWatches() - watches)
+                        .arg(residentMiB() - before, 0, 'f', 2)
+                        .arg(ms));
+    }
+    // The window with one tab per file: what the watch costs in it.
+    before = residentMiB();
+    watches = inotifyWatches();
+    auto w = std::make_unique<fp>(QStringList{QStringLiteral("feuillon")} + files);
+    w->show();
+    QApplication::processEvents();
+    report.note(QStringLiteral("Window with %1 files in tabs: %2 inotify watches; resident "
+                               "memory +%3 MiB for the whole window, tabs included.")
+                    .arg(count)
+                    .arg(inotifyWatches() - watches)
+                    .arg(residentMiB() - before, 0, 'f', 1));
+    discard(w);
+    QDir(o.workDir + QStringLiteral("/watched")).removeRecursively();
 }
 
 } // namespace bench

@@ -26,6 +26,8 @@ void encodings(Report &report, const Options &options);
 // Shared by the cases.
 QList<qsizetype> sizesOf(const Options &o, const QList<qsizetype> &usual);
 QString sizeName(qsizetype bytes);
+void fingerprints(Report &report, const Options &options);
+void watching(Report &report, const Options &options);
 
 // Helper modes of the bench program, run as child processes of the bench.
 int bareWindow(); // the bare main window alone, until killed

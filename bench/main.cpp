@@ -38,7 +38,8 @@ int main(int argc, char **argv)
     parser.addOptions({quick, runs, markdown, openChild, size});
     parser.addPositionalArgument(
         QStringLiteral("case"),
-        QStringLiteral("startup open keys status search tabs save encodings"));
+        QStringLiteral("startup open keys status search tabs save journal encodings fingerprint "
+                       "watch"));
     parser.process(app);
 
     bench::Options options;
@@ -53,8 +54,8 @@ int main(int argc, char **argv)
 
     QStringList wanted = parser.positionalArguments();
     if (wanted.isEmpty())
-        wanted = {"startup", "open", "keys",    "status",   "search",
-                  "tabs",    "save", "journal", "encodings"};
+        wanted = {"startup", "open",    "keys",      "status",      "search", "tabs",
+                  "save",    "journal", "encodings", "fingerprint", "watch"};
     bench::Report report;
     const struct {
         const char *name;
@@ -63,7 +64,8 @@ int main(int argc, char **argv)
                  {"keys", bench::keystrokes},       {"status", bench::statusRefresh},
                  {"search", bench::findAndReplace}, {"tabs", bench::tabSwitching},
                  {"save", bench::saving},           {"journal", bench::journalCopies},
-                 {"encodings", bench::encodings}};
+                 {"encodings", bench::encodings},   {"fingerprint", bench::fingerprints},
+                 {"watch", bench::watching}};
     for (const auto &c : cases) {
         if (!wanted.contains(QLatin1String(c.name)))
             continue;

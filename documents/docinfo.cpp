@@ -33,4 +33,8 @@ void docinfo::forget()
     undecodable = false;
     restored = false;
     form = textfile::Form();
+    disk = Fingerprint();
+    disk_question = false;
+    kept_against = 0;
+    gone_at_revision = -1;
 }

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "encoding.h"
+#include "fingerprint.h"
 
 #include <QObject>
 #include <QString>
@@ -46,6 +47,20 @@ public:
 
     // Encoding, byte-order mark and line ends the file is written back in.
     textfile::Form form;
+    // The file as the text last matched it, taken at load and after every
+    // save; a write to that path first checks that it still is so
+    // (documents/watch.cpp).
+    Fingerprint disk;
+    // Another program changed the file while the text had unsaved changes:
+    // asked about once the tab is in front.
+    bool disk_question = false;
+    // The content on disk the user chose to keep their text against, so
+    // that the same change is not asked about again.
+    quint64 kept_against = 0;
+    // The file was deleted: the document counts as modified from this
+    // revision on (-2: it had unsaved changes already); -1 while the file
+    // is there.
+    int gone_at_revision = -1;
 
     // Zoom steps the editor carries and the font size they gave it, so it
     // can be brought back to its own size when it becomes current again.

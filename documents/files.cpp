@@ -28,6 +28,8 @@ bool fp::load_file(QString path)
     editor->document()->setModified(false);
     docinfo::of(editor)->undecodable = read.undecodable;
     docinfo::of(editor)->form = read.form;
+    took_file(editor, read.status == textfile::ReadStatus::Read ? read.fingerprint
+                                                                : fingerprint::look(path));
     ui->onglet->setTabText(ui->onglet->currentIndex(), QFileInfo(path).fileName());
     show_form();
     if (read.undecodable)
@@ -60,6 +62,8 @@ bool fp::write_file(QString path)
 fp::WriteOutcome fp::write_editor(QTextEdit *editor, const QString &path)
 {
     docinfo *doc = docinfo::of(editor);
+    if (!may_overwrite(editor, path))
+        return WriteOutcome::Failed;
     if (doc->undecodable && !confirm_replacement(editor))
         return WriteOutcome::Declined;
     QByteArray bytes;
@@ -83,6 +87,10 @@ fp::WriteOutcome fp::write_editor(QTextEdit *editor, const QString &path)
     doc->form = form;
     if (editor == cur_editor())
         show_form();
+    // Hashed here, while the bytes are at hand: no second read of the file.
+    Fingerprint written = fingerprint::look(path);
+    written.hash = fingerprint::hash(bytes);
+    took_file(editor, written);
     return WriteOutcome::Written;
 }
 

@@ -293,6 +293,7 @@ ReadResult read(const QString &path)
         return result;
     }
     result.text = decode(bytes, &result.undecodable, &result.form);
+    result.fingerprint = fingerprint::of(path, st, bytes);
     result.status = ReadStatus::Read;
     result.failure = Failure::None;
     return result;

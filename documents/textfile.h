@@ -3,6 +3,7 @@
 #pragma once
 
 #include "encoding.h"
+#include "fingerprint.h"
 
 #include <QByteArray>
 #include <QString>
@@ -40,6 +41,7 @@ struct ReadResult {
     bool undecodable = false;        // some bytes did not form valid text
     Form form;                       // encoding, mark and line ends found
     Failure failure = Failure::None; // set when status is Unreadable
+    Fingerprint fingerprint;         // of the file and the bytes read, when Read
 };
 
 // Reads a regular file whole. Folders, devices and FIFOs are refused

@@ -551,10 +551,13 @@ void tst_files::saveRefusesTargetThatIsNoLongerRegularFile()
     if (kind == "gone")
         QVERIFY(QDir(top.filePath("d")).removeRecursively());
     DialogAnswerer answers;
+    // A file gone is first told, and written back only if the user says so.
+    if (kind == "gone")
+        answers.button(QMessageBox::Yes);
     answers.button(QMessageBox::Ok);
     action(*w, "ac_enr")->trigger();
     QCOMPARE(answers.pending(), 0);
-    QCOMPARE(answers.seen().first().title, errorTitle);
+    QCOMPARE(answers.seen().last().title, errorTitle);
     QVERIFY(!QFileInfo(path).isFile());
     QCOMPARE(QFileInfo(path).exists(), kind != "gone");
     QCOMPARE(currentEditor(*w)->toPlainText(), QStringLiteral("+texte"));

@@ -1,0 +1,312 @@
+// Files changed by other programs: the check before writing over a file,
+// and what happens when an open file changes on disk.
+#include "watch.h"
+#include "docinfo.h"
+#include "fp.h"
+#include "textfile.h"
+#include "ui_fp.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QDir>
+#include <QEvent>
+#include <QFileInfo>
+#include <QMessageBox>
+#include <QPointer>
+#include <QScrollBar>
+#include <QStatusBar>
+#include <QTextCursor>
+#include <QTextDocument>
+#include <QTextEdit>
+
+namespace {
+// Long enough for a program's burst of writes to end, short enough that a
+// change shows at once.
+constexpr int settle_ms = 150;
+// Looking at files the system does not watch for us.
+constexpr int poll_ms = 1500;
+constexpr int message_ms = 6000;
+
+QString shown(const QString &path)
+{
+    return QDir::toNativeSeparators(path);
+}
+
+// Text that the user edited since the file was last read or written; a
+// document marked modified only because its file was deleted has none.
+bool unsaved(QTextEdit *editor)
+{
+    const docinfo *doc = docinfo::of(editor);
+    const QTextDocument *text = editor->document();
+    return text->isModified() &&
+           !(doc->gone_at_revision >= 0 && text->revision() == doc->gone_at_revision);
+}
+
+void name_buttons(QMessageBox &box, const QString &yes, const QString &no)
+{
+    box.button(QMessageBox::Yes)->setText(yes);
+    box.button(QMessageBox::No)->setText(no);
+    box.setDefaultButton(QMessageBox::No);
+}
+} // namespace
+
+DiskWatch::DiskWatch(QObject *parent, std::function<void()> look) : QObject(parent)
+{
+    settle.setSingleShot(true);
+    settle.setInterval(settle_ms);
+    poll.setInterval(poll_ms);
+    connect(&settle, &QTimer::timeout, this, look);
+    connect(&poll, &QTimer::timeout, this, [this] { soon_all(); });
+    connect(&watcher, &QFileSystemWatcher::fileChanged, this,
+            [this](const QString &path) { soon(path); });
+}
+
+void DiskWatch::soon(const QString &path)
+{
+    requested.insert(path);
+    settle.start();
+}
+
+void DiskWatch::soon_all()
+{
+    requested_all = true;
+    settle.start();
+}
+
+void DiskWatch::later()
+{
+    settle.start(2 * settle_ms);
+}
+
+QSet<QString> DiskWatch::take(bool *all)
+{
+    *all = requested_all;
+    requested_all = false;
+    return std::exchange(requested, {});
+}
+
+void DiskWatch::follow(const QString &path)
+{
+    if (!watcher.files().contains(path) && !watcher.addPath(path))
+        poll.start();
+}
+
+void DiskWatch::follow_only(const QSet<QString> &paths, const QSet<QString> &renew)
+{
+    const QStringList before = watcher.files();
+    QStringList drop;
+    for (const QString &path : before)
+        if (!paths.contains(path) || renew.contains(path))
+            drop << path;
+    if (!drop.isEmpty())
+        watcher.removePaths(drop);
+    const QStringList kept = watcher.files();
+    const QSet<QString> watched(kept.begin(), kept.end());
+    QStringList add;
+    for (const QString &path : paths)
+        if (!watched.contains(path))
+            add << path;
+    const bool all_watched = add.isEmpty() || watcher.addPaths(add).isEmpty();
+    if (all_watched)
+        poll.stop();
+    else if (!poll.isActive())
+        poll.start();
+}
+
+// The document now matches the file as `print` describes it.
+void fp::took_file(QTextEdit *editor, const Fingerprint &print)
+{
+    docinfo *doc = docinfo::of(editor);
+    doc->disk = print;
+    doc->disk_question = false;
+    doc->kept_against = 0;
+    doc->gone_at_revision = -1;
+    if (!disk_watch) {
+        disk_watch = new DiskWatch(this, [this] { look_at_disk(); });
+        // The tab the user turns to is looked at: a change may have come
+        // while the system could not tell us.
+        connect(ui->onglet, &QTabWidget::currentChanged, disk_watch, [this](int index) {
+            if (QTextEdit *front = editor_at(index))
+                disk_watch->soon(docinfo::of(front)->disk.path);
+        });
+    }
+    disk_watch->follow(print.path);
+}
+
+void fp::changeEvent(QEvent *event)
+{
+    QMainWindow::changeEvent(event);
+    // Coming back from another program, maybe the one that changed a file.
+    if (event->type() == QEvent::ActivationChange && isActiveWindow() && disk_watch)
+        disk_watch->soon_all();
+}
+
+// Before the text is written over the file it came from: the file must
+// still hold what the document last matched, or the user says to go on.
+bool fp::may_overwrite(QTextEdit *editor, const QString &path)
+{
+    docinfo *doc = docinfo::of(editor);
+    if (doc->disk.path != path)
+        return true;
+    // A folder, a device or a FIFO there: the write refuses it and says why.
+    const QFileInfo there(path);
+    if (there.exists() && !there.isFile())
+        return true;
+    Fingerprint now;
+    const fingerprint::Verdict verdict = fingerprint::compare(doc->disk, &now);
+    if (verdict == fingerprint::Verdict::Same) {
+        doc->disk = now;
+        return true;
+    }
+    const bool gone = verdict == fingerprint::Verdict::Gone;
+    QMessageBox box(QMessageBox::Warning, tr("Enregistrer le fichier"),
+                    gone ? tr("Le fichier «\u00A0%1\u00A0» a été supprimé ou déplacé depuis "
+                              "que vous l'avez ouvert ou enregistré.")
+                               .arg(shown(path))
+                         : tr("Le fichier «\u00A0%1\u00A0» a été modifié par un autre programme "
+                              "depuis que vous l'avez ouvert ou enregistré.")
+                               .arg(shown(path)),
+                    QMessageBox::Yes | QMessageBox::No, this);
+    box.setInformativeText(gone ? tr("L'enregistrer de nouveau à cet emplacement\u00A0?")
+                                : tr("Remplacer son contenu par votre texte\u00A0? Les "
+                                     "modifications de l'autre programme seront perdues."));
+    name_buttons(box, gone ? tr("Enregistrer") : tr("Écraser"), tr("Annuler"));
+    if (answer(box) == QMessageBox::Yes)
+        return true;
+    // The user has seen this change: the watch does not ask about it again.
+    doc->kept_against = fingerprint::read(path).hash;
+    return false;
+}
+
+// Replaces the whole text as one edit, so that "Annuler" brings the
+// user's text back; the document then matches the file.
+void fp::reload_in_place(QTextEdit *editor, const textfile::ReadResult &read)
+{
+    const int position = editor->textCursor().position();
+    const int scrolled = editor->verticalScrollBar()->value();
+    QTextCursor all(editor->document());
+    all.beginEditBlock();
+    all.select(QTextCursor::Document);
+    all.insertText(read.text);
+    all.endEditBlock();
+    editor->document()->setModified(false);
+    docinfo::of(editor)->undecodable = read.undecodable;
+    took_file(editor, read.fingerprint);
+    QTextCursor back(editor->document());
+    back.setPosition(qMin(position, editor->document()->characterCount() - 1));
+    editor->setTextCursor(back);
+    editor->verticalScrollBar()->setValue(scrolled);
+}
+
+// What changed on disk since the last look: untouched documents follow
+// their files quietly; a document with unsaved changes is asked about
+// once, when it is in front and the window active.
+void fp::look_at_disk()
+{
+    if (run_ending)
+        return;
+    // Never inside another question or dialog: once it is answered.
+    if (asking_about_disk || QApplication::activeModalWidget()) {
+        disk_watch->later();
+        return;
+    }
+    bool all = false;
+    const QSet<QString> requested = disk_watch->take(&all);
+    QSet<QString> open;
+    QStringList reloaded, gone;
+    for (int i = 0; i < ui->onglet->count(); ++i) {
+        QTextEdit *editor = editor_at(i);
+        docinfo *doc = editor ? docinfo::of(editor) : nullptr;
+        if (!doc || doc->disk.path.isEmpty())
+            continue;
+        open.insert(doc->disk.path);
+        if (!all && !requested.contains(doc->disk.path))
+            continue;
+        Fingerprint now;
+        switch (fingerprint::compare(doc->disk, &now)) {
+        case fingerprint::Verdict::Same:
+            // Touched, or back as it was: nothing to tell.
+            if (doc->gone_at_revision >= 0 && !unsaved(editor))
+                editor->document()->setModified(false);
+            doc->disk = now;
+            doc->disk_question = false;
+            doc->gone_at_revision = -1;
+            break;
+        case fingerprint::Verdict::Gone:
+            // Its text exists nowhere else now: every save offer offers it.
+            if (doc->gone_at_revision == -1) {
+                doc->gone_at_revision =
+                    editor->document()->isModified() ? -2 : editor->document()->revision();
+                editor->document()->setModified(true);
+                gone << doc->disk.path;
+            }
+            break;
+        case fingerprint::Verdict::Changed:
+            if (!unsaved(editor)) {
+                const textfile::ReadResult read = textfile::read(doc->disk.path);
+                if (read.status == textfile::ReadStatus::Read) {
+                    reload_in_place(editor, read);
+                    reloaded << doc->disk.path;
+                }
+            } else {
+                const quint64 seen = fingerprint::read(doc->disk.path).hash;
+                doc->disk_question = seen != doc->kept_against;
+            }
+            break;
+        }
+    }
+    disk_watch->follow_only(open, all ? open : requested);
+    if (reloaded.size() == 1)
+        statusBar()->showMessage(tr("Le fichier «\u00A0%1\u00A0» a été modifié par un autre "
+                                    "programme\u00A0: il est rechargé.")
+                                     .arg(shown(reloaded.first())),
+                                 message_ms);
+    else if (reloaded.size() > 1)
+        statusBar()->showMessage(tr("%1 fichiers modifiés par un autre programme sont "
+                                    "rechargés.")
+                                     .arg(reloaded.size()),
+                                 message_ms);
+    if (!gone.isEmpty())
+        statusBar()->showMessage(
+            tr("Le fichier «\u00A0%1\u00A0» a été supprimé ou déplacé\u00A0: son texte n'est "
+               "plus que dans Feuillon.")
+                .arg(shown(gone.first())),
+            message_ms);
+    QTextEdit *front = cur_editor();
+    if (front && docinfo::of(front)->disk_question && isActiveWindow())
+        ask_about_disk(front);
+}
+
+// One question, for the tab in front: the file's version, or the user's.
+void fp::ask_about_disk(QTextEdit *editor)
+{
+    docinfo *doc = docinfo::of(editor);
+    const QString path = doc->disk.path;
+    QMessageBox box(QMessageBox::Warning, tr("Fichier modifié"),
+                    tr("Le fichier «\u00A0%1\u00A0» a été modifié par un autre programme, "
+                       "alors que votre texte a des modifications non enregistrées.")
+                        .arg(shown(path)),
+                    QMessageBox::Yes | QMessageBox::No, this);
+    box.setInformativeText(
+        tr("Recharger remplace votre texte par celui du fichier\u00A0; la commande "
+           "«\u00A0Annuler\u00A0» vous le rend. Garder votre texte laisse le fichier "
+           "tel quel\u00A0; l'enregistrer demandera confirmation."));
+    name_buttons(box, tr("Recharger"), tr("Garder mon texte"));
+    asking_about_disk = true;
+    const QPointer<QTextEdit> asked(editor);
+    const int answered = answer(box);
+    asking_about_disk = false;
+    if (!asked)
+        return;
+    doc->disk_question = false;
+    if (answered == QMessageBox::Yes) {
+        const textfile::ReadResult read = textfile::read(path);
+        if (read.status == textfile::ReadStatus::Read)
+            reload_in_place(editor, read);
+        else
+            disk_watch->soon(path);
+        return;
+    }
+    // Escape too keeps the text; this change is not asked about again.
+    doc->kept_against = fingerprint::read(path).hash;
+}

@@ -1,0 +1,38 @@
+// The files of the open tabs, watched for changes made by other programs.
+#pragma once
+
+#include <QFileSystemWatcher>
+#include <QObject>
+#include <QSet>
+#include <QTimer>
+#include <functional>
+
+class DiskWatch : public QObject
+{
+public:
+    // `look` runs once requests made close together have settled.
+    DiskWatch(QObject *parent, std::function<void()> look);
+
+    // A look at this path, or at every open file, soon.
+    void soon(const QString &path);
+    void soon_all();
+    // The requests gathered since the last look; clears them.
+    QSet<QString> take(bool *all);
+    // Asks again later: nothing may be asked or reloaded just now.
+    void later();
+
+    // Watches this path (again: a file replaced by rename is a new file,
+    // and the system stops watching it).
+    void follow(const QString &path);
+    // Watches exactly these paths; those that cannot be watched (missing,
+    // or the system's limit reached) are looked at by a timer instead.
+    void follow_only(const QSet<QString> &paths, const QSet<QString> &renew);
+
+    QFileSystemWatcher watcher;
+
+private:
+    QTimer settle;
+    QTimer poll;
+    QSet<QString> requested;
+    bool requested_all = false;
+};

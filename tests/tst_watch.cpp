@@ -1,0 +1,262 @@
+// Files changed by another program while open: followed quietly when the
+// tab has no unsaved changes, asked about once otherwise, and never written
+// over without a question.
+#include "reliability.h"
+#include "testmain.h"
+
+#include "dialogs.h"
+#include "files.h"
+#include "window.h"
+
+#include <QAction>
+#include <QStatusBar>
+#include <QTemporaryDir>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+using namespace feuillon_test;
+
+class tst_watch : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void changeOnDisk_data();
+    void changeOnDisk();
+    void checkBeforeEachKindOfWrite_data();
+    void checkBeforeEachKindOfWrite();
+    void sameFileInTwoTabs_data();
+    void sameFileInTwoTabs();
+    void fiftyFilesChangedAtOnce();
+};
+
+// Same size on purpose: only the bytes can tell them apart.
+static const QByteArray before = "ancien texte\n";
+static const QByteArray after = "nouveau mot!\n";
+static const QString overwriteTitle = QStringLiteral("Enregistrer le fichier");
+static const QString changedTitle = QStringLiteral("Fichier modifié");
+
+// What another program does to the file.
+static void alter(const QString &how, const QString &path)
+{
+    const QByteArray name = QFile::encodeName(path);
+    if (how == "rewrite") {
+        QVERIFY(writeFileBytes(path, after));
+    } else if (how == "rename") {
+        QVERIFY(writeFileBytes(path + ".tmp", after));
+        QCOMPARE(::rename(QFile::encodeName(path + ".tmp").constData(), name.constData()), 0);
+    } else if (how == "touch") {
+        const timespec later[2] = {{::time(nullptr) + 60, 0}, {::time(nullptr) + 60, 0}};
+        QCOMPARE(::utimensat(AT_FDCWD, name.constData(), later, 0), 0);
+    } else if (how == "delete") {
+        QVERIFY(QFile::remove(path));
+    } else if (how == "recreate") {
+        QVERIFY(QFile::remove(path));
+        QTest::qWait(1000); // seen as deleted first
+        QVERIFY(writeFileBytes(path, after));
+    } else if (how == "chmod") {
+        QCOMPARE(::chmod(name.constData(), 0600), 0);
+    }
+}
+
+void tst_watch::changeOnDisk_data()
+{
+    QTest::addColumn<QString>("how");
+    QTest::addColumn<bool>("unsaved");
+    QTest::addColumn<bool>("reload"); // the answer to the question, when asked
+    for (const char *how : {"rewrite", "rename", "touch", "delete", "recreate", "chmod"}) {
+        QTest::addRow("%s, no unsaved changes", how) << how << false << false;
+        QTest::addRow("%s, unsaved changes", how) << how << true << false;
+    }
+    QTest::newRow("rewrite, unsaved changes, reloaded") << "rewrite" << true << true;
+    QTest::newRow("rename, unsaved changes, reloaded") << "rename" << true << true;
+}
+
+void tst_watch::changeOnDisk()
+{
+    QFETCH(QString, how);
+    QFETCH(bool, unsaved);
+    QFETCH(bool, reload);
+    QTemporaryDir dir;
+    const QString path = makeFile(dir, "doc.txt", before);
+    auto w = startWindow({"feuillon", path});
+    QTextEdit *e = currentEditor(*w);
+    if (unsaved)
+        type(e, "mien ");
+    const QString mine = e->toPlainText();
+    const bool content = how == "rewrite" || how == "rename" || how == "recreate";
+    DialogAnswerer answers;
+    if (unsaved && content)
+        answers.button(reload ? QMessageBox::Yes : QMessageBox::No);
+    alter(how, path);
+    if (unsaved && content) {
+        QVERIFY(answers.waitDone());
+        QCOMPARE(answers.seen().first().title, changedTitle);
+        QVERIFY(answers.seen().first().text.contains(QDir::toNativeSeparators(path)));
+    } else if (content) {
+        QVERIFY(QTest::qWaitFor([&] { return e->toPlainText() == QString(after); }, 5000));
+        QVERIFY(!w->statusBar()->currentMessage().isEmpty());
+    } else if (how == "delete" && !unsaved) {
+        QVERIFY(QTest::qWaitFor([&] { return e->document()->isModified(); }, 5000));
+    } else {
+        QTest::qWait(1000); // time for a change that should not come
+    }
+    const bool followed = content && (!unsaved || reload);
+    QCOMPARE(e->toPlainText(), followed ? QString(after) : mine);
+    QCOMPARE(e->document()->isModified(), !followed && (unsaved || how == "delete"));
+    if (followed) {
+        e->undo(); // the reload is one step
+        QCOMPARE(e->toPlainText(), mine);
+        e->redo();
+    }
+    // Saving asks exactly when the file no longer holds what the text came from.
+    const bool asks = (content && unsaved && !reload) || how == "delete";
+    const QByteArray disk = fileBytes(path);
+    if (asks) {
+        answers.button(QMessageBox::No); // "Annuler"
+        action(*w, "ac_enr")->trigger();
+        QVERIFY(answers.waitDone());
+        QCOMPARE(answers.seen().last().title, overwriteTitle);
+        QCOMPARE(fileBytes(path), disk);
+        QVERIFY(e->document()->isModified());
+        answers.button(QMessageBox::Yes);
+    }
+    action(*w, "ac_enr")->trigger();
+    QCOMPARE(fileBytes(path), e->toPlainText().toUtf8());
+    QTest::qWait(500); // its own save must raise nothing
+    QCOMPARE(answers.pending(), 0);
+    QCOMPARE(answers.unexpected(), 0);
+    QCOMPARE(e->toPlainText().toUtf8(), fileBytes(path));
+    reliability(
+        QStringLiteral("file open in a tab, another program: %1").arg(QTest::currentDataTag()), 1,
+        QStringLiteral("changes overwritten without a question: 0"));
+}
+
+void tst_watch::checkBeforeEachKindOfWrite_data()
+{
+    QTest::addColumn<QString>("write");
+    QTest::addColumn<bool>("overwrite");
+    for (const char *write : {"save", "offer", "end of run"}) {
+        QTest::addRow("%s, overwrite", write) << write << true;
+        QTest::addRow("%s, cancel", write) << write << false;
+    }
+}
+
+// The file changes just before the write, before any watch could see it.
+void tst_watch::checkBeforeEachKindOfWrite()
+{
+    QFETCH(QString, write);
+    QFETCH(bool, overwrite);
+    QTemporaryDir dir;
+    const QString path = makeFile(dir, "doc.txt", before);
+    const QString elsewhere = dir.filePath("ailleurs.txt");
+    auto w = startWindow({"feuillon", path});
+    type(currentEditor(*w), "mien ");
+    const QByteArray mine = "mien " + before;
+    alter("rewrite", path);
+    DialogAnswerer answers;
+    answers.button(overwrite ? QMessageBox::Yes : QMessageBox::No);
+    if (write == "end of run" && !overwrite)
+        answers.file(elsewhere); // a cancelled write leads to the save dialog
+    if (write == "save")
+        action(*w, "ac_enr")->trigger();
+    else if (write == "offer")
+        action(*w, "ac_new")->trigger();
+    else
+        w.reset();
+    QVERIFY(answers.waitDone());
+    QCOMPARE(answers.seen().first().title, overwriteTitle);
+    QCOMPARE(fileBytes(path), overwrite ? mine : after);
+    if (write == "end of run" && !overwrite)
+        QCOMPARE(fileBytes(elsewhere), mine);
+    if (w && !overwrite) {
+        QCOMPARE(currentEditor(*w)->toPlainText().toUtf8(), mine);
+        QVERIFY(currentEditor(*w)->document()->isModified());
+        QTest::qWait(500); // no second question about the same change
+        markAllSaved(*w);
+    }
+    QCOMPARE(answers.unexpected(), 0);
+    reliability(
+        QStringLiteral("file changed just before the write: %1").arg(QTest::currentDataTag()), 1,
+        QStringLiteral("changes overwritten without a question: 0"));
+}
+
+void tst_watch::sameFileInTwoTabs_data()
+{
+    QTest::addColumn<int>("first"); // the tab that saves first
+    QTest::newRow("first tab saves first") << 0;
+    QTest::newRow("second tab saves first") << 1;
+}
+
+void tst_watch::sameFileInTwoTabs()
+{
+    QFETCH(int, first);
+    QTemporaryDir dir;
+    const QString path = makeFile(dir, "doc.txt", before);
+    auto w = startWindow({"feuillon", path, path});
+    type(editorAt(*w, 0), "un ");
+    type(editorAt(*w, 1), "deux ");
+    DialogAnswerer answers;
+    tabs(*w)->setCurrentIndex(first);
+    action(*w, "ac_enr")->trigger();
+    QCOMPARE(fileBytes(path), currentEditor(*w)->toPlainText().toUtf8());
+    const QByteArray saved = fileBytes(path);
+    // The other tab, in front, is asked once (kept), then its save asks too.
+    answers.button(QMessageBox::No).button(QMessageBox::No).button(QMessageBox::Yes);
+    tabs(*w)->setCurrentIndex(1 - first);
+    QVERIFY(QTest::qWaitFor([&] { return answers.pending() == 2; }, 5000));
+    QCOMPARE(answers.seen().at(0).title, changedTitle);
+    action(*w, "ac_enr")->trigger();
+    QCOMPARE(fileBytes(path), saved);
+    action(*w, "ac_enr")->trigger();
+    QVERIFY(answers.waitDone());
+    QCOMPARE(answers.seen().at(1).title, overwriteTitle);
+    QCOMPARE(fileBytes(path), currentEditor(*w)->toPlainText().toUtf8());
+    QCOMPARE(answers.unexpected(), 0);
+    markAllSaved(*w);
+    reliability(QStringLiteral("same file in two tabs, %1").arg(QTest::currentDataTag()), 1,
+                QStringLiteral("changes overwritten without a question: 0"));
+}
+
+void tst_watch::fiftyFilesChangedAtOnce()
+{
+    QTemporaryDir dir;
+    QStringList arguments{"feuillon"};
+    for (int i = 0; i < 50; ++i)
+        arguments << makeFile(dir, QStringLiteral("f%1.txt").arg(i), before);
+    auto w = startWindow(arguments);
+    // One tab per file; two with unsaved changes, one in front.
+    type(editorAt(*w, 10), "mien ");
+    type(editorAt(*w, 20), "mien ");
+    tabs(*w)->setCurrentIndex(10);
+    QTest::qWait(500);
+    DialogAnswerer answers;
+    answers.button(QMessageBox::No);
+    for (int i = 1; i < arguments.size(); ++i)
+        alter("rewrite", arguments.at(i));
+    QVERIFY(QTest::qWaitFor(
+        [&] { return editorAt(*w, 49)->toPlainText() == QString(after) && !answers.pending(); },
+        10000));
+    QTest::qWait(500); // one question only
+    QCOMPARE(answers.seen().size(), 1);
+    int followed = 0;
+    for (int i = 0; i < 50; ++i)
+        followed += editorAt(*w, i)->toPlainText() == QString(after);
+    QCOMPARE(followed, 48);
+    // The other tab is asked about once the user turns to it.
+    answers.button(QMessageBox::No);
+    // Offscreen, no window takes the focus back after a box closes.
+    w->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(w.get()));
+    tabs(*w)->setCurrentIndex(20);
+    QVERIFY(answers.waitDone());
+    QCOMPARE(answers.unexpected(), 0);
+    markAllSaved(*w);
+    reliability(QStringLiteral("50 open files changed at once, 2 with unsaved changes"), 50,
+                QStringLiteral("48 reloaded quietly, 2 asked one at a time; changes overwritten "
+                               "without a question: 0"));
+}
+
+FEUILLON_TEST_MAIN(tst_watch)
+#include "tst_watch.moc"
