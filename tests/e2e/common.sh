@@ -42,6 +42,16 @@ focus() { # window
   wait_until 5 focused "$1" || fail "window $1 did not take the focus"
 }
 
+# Types this path into the save dialog that opens and accepts it.
+answer_save_dialog() { # path
+  local dialog
+  dialog=$(wait_window 'Enregistrer un fichier')
+  [ -n "$dialog" ] || fail "no save dialog"
+  focus "$dialog"
+  xdotool type --delay 10 "$1"
+  xdotool key Return
+}
+
 running() { kill -0 "$1" 2>/dev/null; }
 wait_ended() { # pid
   wait_until 10 eval "! running $1"

@@ -97,11 +97,7 @@ if [ "${2:-}" = --inside ]; then
   [ -n "$question" ] || fail "no end-of-run question"
   focus "$question"
   xdotool key Return
-  dialog=$(wait_window 'Enregistrer un fichier')
-  [ -n "$dialog" ] || fail "no save dialog after Yes"
-  focus "$dialog"
-  xdotool type --delay 10 "$newdoc"
-  xdotool key Return
+  answer_save_dialog "$newdoc"
   wait_ended "$pid" || fail "the program is still running after the end-of-run question"
   # A sanitizer report at the end of the run shows only in the exit status.
   wait "$pid"

@@ -42,11 +42,7 @@ restore_and_save() { # text, file
   wait_hidden 'Textes non enregistrés'
   focus "$main"
   xdotool key --clearmodifiers ctrl+s
-  dialog=$(wait_window 'Enregistrer un fichier')
-  [ -n "$dialog" ] || fail "no save dialog for the restored text"
-  focus "$dialog"
-  xdotool type --delay 10 "$2"
-  xdotool key Return
+  answer_save_dialog "$2"
   wait_until 10 test -s "$2" || fail "the restored text was not saved"
   [ "$(cat "$2")" = "$1" ] || fail "restored text is '$(cat "$2")', expected '$1'"
   focus "$main"
