@@ -217,6 +217,7 @@ void tst_journal::endSignalsKeepEveryUnsavedText()
 void tst_journal::unwritableJournalIsToldAndEditingGoesOn()
 {
     QDir(journal::journal_root()).removeRecursively();
+    QVERIFY(QDir().mkpath(QFileInfo(journal::journal_root()).path()));
     QVERIFY(writeFileBytes(journal::journal_root(), "pas un dossier"));
     QTemporaryDir dir;
     const QString path = dir.filePath("a.txt");
