@@ -208,6 +208,8 @@ private:
     void start_journal();
     void journal_soon();
     void write_journal(bool now);
+    void copy_slices();
+    void journal_copy(QTextEdit *editor, const QString &text, bool now);
     void forget_journal(QTextEdit *editor);
     void finish_journal();
     void tell_journal_trouble();

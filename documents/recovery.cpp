@@ -10,6 +10,7 @@
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QGuiApplication>
@@ -17,16 +18,23 @@
 #include <QPushButton>
 #include <QSessionManager>
 #include <QStatusBar>
+#include <QTextBlock>
 #include <QTextDocument>
 #include <QTextEdit>
 #include <QThreadPool>
 #include <QTimer>
+
+#include <utility>
 
 namespace {
 // A copy 2 s after typing stops, and at least every 10 s while it goes on.
 constexpr int quiet_ms = 2000;
 constexpr qint64 longest_wait_ms = 10000;
 constexpr int told_ms = 10000;
+// Bigger documents are read in slices of this long, so the window never
+// stalls while the copy is made.
+constexpr int slice_chars = 1 << 20;
+constexpr qint64 slice_ms = 8;
 } // namespace
 
 void fp::end_on_signals()
@@ -75,9 +83,10 @@ void fp::journal_soon()
 }
 
 // Copies every document whose text changed since its last copy and takes
-// away the copies of documents that are saved again. Copying the text is
-// quick; encoding and writing it happen on the writer thread, unless the
-// program is about to end.
+// away the copies of documents that are saved again. Encoding and writing
+// the copy happen on the writer thread; the text itself can only be read
+// here, so a big document is read in slices between which the window goes on
+// answering. When the program is about to end, everything is done at once.
 void fp::write_journal(bool now)
 {
     journal_timer->stop();
@@ -88,34 +97,89 @@ void fp::write_journal(bool now)
         docinfo *doc = docinfo::of(editor);
         QTextDocument *document = editor->document();
         if (!document->isModified()) {
+            doc->copy_block = -1;
             forget_journal(editor);
             continue;
         }
         if (doc->journaled_revision == document->revision())
             continue;
-        if (doc->journal_id.isEmpty())
-            doc->journal_id = QStringLiteral("%1").arg(++journal_serial);
-        journal::Entry entry{doc->journal_id,
-                             doc->path(),
-                             ui->onglet->tabText(i),
-                             QDateTime::currentDateTime(),
-                             document->toRawText(),
-                             {},
-                             doc->form};
-        entry.text.replace(QChar::ParagraphSeparator, QLatin1Char('\n'));
-        doc->journaled_revision = document->revision();
-        journal::Run *run = journal_run.get();
-        const auto write = [this, run, entry] {
-            if (!run->write(entry))
-                QMetaObject::invokeMethod(this, &fp::tell_journal_trouble, Qt::QueuedConnection);
-        };
-        if (now)
-            write();
-        else
-            journal_writer->start(write);
+        if (now || document->characterCount() < slice_chars) {
+            doc->copy_block = -1;
+            QString text = document->toRawText();
+            text.replace(QChar::ParagraphSeparator, QLatin1Char('\n'));
+            journal_copy(editor, text, now);
+        } else if (doc->copy_block < 0 || doc->copy_revision != document->revision()) {
+            doc->copy_block = 0;
+            doc->copy_revision = document->revision();
+            doc->copy.clear();
+            doc->copy.reserve(document->characterCount());
+        }
     }
     if (now)
         journal_writer->waitForDone();
+    else
+        copy_slices();
+}
+
+// One slice of every copy under way; a copy whose document changed since it
+// began is left, as the change itself asks for a new one.
+void fp::copy_slices()
+{
+    QElapsedTimer slice;
+    slice.start();
+    bool more = false;
+    for (int i = 0; i < ui->onglet->count(); ++i) {
+        QTextEdit *editor = editor_at(i);
+        docinfo *doc = editor ? docinfo::of(editor) : nullptr;
+        if (!doc || doc->copy_block < 0)
+            continue;
+        QTextDocument *document = editor->document();
+        if (document->revision() != doc->copy_revision || !document->isModified()) {
+            doc->copy_block = -1;
+            doc->copy.clear();
+            continue;
+        }
+        QTextBlock block = document->findBlockByNumber(doc->copy_block);
+        for (; block.isValid() && slice.elapsed() < slice_ms; block = block.next()) {
+            if (block.blockNumber() > 0)
+                doc->copy += QLatin1Char('\n');
+            doc->copy += block.text();
+        }
+        if (block.isValid()) {
+            doc->copy_block = block.blockNumber();
+            more = true;
+            continue;
+        }
+        doc->copy_block = -1;
+        journal_copy(editor, std::exchange(doc->copy, QString()), false);
+    }
+    if (more)
+        QTimer::singleShot(0, this, &fp::copy_slices);
+}
+
+// Hands one document's text to the writer (or writes it at once).
+void fp::journal_copy(QTextEdit *editor, const QString &text, bool now)
+{
+    docinfo *doc = docinfo::of(editor);
+    if (doc->journal_id.isEmpty())
+        doc->journal_id = QStringLiteral("%1").arg(++journal_serial);
+    const journal::Entry entry{doc->journal_id,
+                               doc->path(),
+                               ui->onglet->tabText(ui->onglet->indexOf(editor)),
+                               QDateTime::currentDateTime(),
+                               text,
+                               {},
+                               doc->form};
+    doc->journaled_revision = editor->document()->revision();
+    journal::Run *run = journal_run.get();
+    const auto write = [this, run, entry] {
+        if (!run->write(entry))
+            QMetaObject::invokeMethod(this, &fp::tell_journal_trouble, Qt::QueuedConnection);
+    };
+    if (now)
+        write();
+    else
+        journal_writer->start(write);
 }
 
 void fp::forget_journal(QTextEdit *editor)

@@ -24,6 +24,7 @@ private slots:
     void entriesReadBackExactlyOrNotAtAll_data();
     void entriesReadBackExactlyOrNotAtAll();
     void typedTextReachesTheJournalAndGoesOnceDropped();
+    void bigDocumentReachesTheJournalWhole();
     void entriesOfAnEndedRunAreOffered_data();
     void entriesOfAnEndedRunAreOffered();
     void aRunningFeuillonKeepsItsEntries();
@@ -102,6 +103,32 @@ void tst_journal::typedTextReachesTheJournalAndGoesOnceDropped()
     w.reset();
     QVERIFY(
         QDir(journal::journal_root()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries).isEmpty());
+}
+
+// A big document is read in slices while the window goes on; typing in the
+// middle of a copy leaves the journal with the latest text, whole.
+void tst_journal::bigDocumentReachesTheJournalWhole()
+{
+    QString text;
+    for (int line = 0; text.size() < (3 << 20) / 2; ++line)
+        text += QStringLiteral("ligne %1 : le chat dort près du feu\n").arg(line);
+    auto w = startWindow();
+    action(*w, "actionNouvelle_Onglet")->trigger();
+    QTextEdit *editor = currentEditor(*w);
+    editor->setPlainText(text);
+    type(editor, "a");
+    const auto journaled = [] {
+        journal::Entry entry;
+        const QStringList files = entryFiles();
+        return files.size() == 1 && journal::decode(fileBytes(files.first()), &entry) ? entry.text
+                                                                                      : QString();
+    };
+    QVERIFY(QTest::qWaitFor([&] { return journaled() == "a" + text; }, 10000));
+    type(editor, "b");
+    QTest::qWait(2100); // the copy has begun
+    type(editor, "c");
+    QVERIFY(QTest::qWaitFor([&] { return journaled() == "abc" + text; }, 10000));
+    markAllSaved(*w);
 }
 
 // A run that is gone: its folder without a live lock.
