@@ -70,6 +70,18 @@ QByteArray encode(const Entry &entry)
                        {QStringLiteral("charset"), int(entry.form.charset)},
                        {QStringLiteral("mark"), entry.form.mark},
                        {QStringLiteral("line-end"), int(entry.form.line_end)}};
+    // 64-bit numbers as text: JSON numbers are doubles.
+    if (!entry.disk.path.isEmpty())
+        header.insert(
+            QStringLiteral("disk"),
+            QJsonObject{{QStringLiteral("path"), entry.disk.path},
+                        {QStringLiteral("exists"), entry.disk.exists},
+                        {QStringLiteral("device"), QString::number(entry.disk.device)},
+                        {QStringLiteral("inode"), QString::number(entry.disk.inode)},
+                        {QStringLiteral("size"), QString::number(entry.disk.size)},
+                        {QStringLiteral("modified"), QString::number(entry.disk.modified_ns)},
+                        {QStringLiteral("hash"), QString::number(entry.disk.hash)},
+                        {QStringLiteral("taken"), QString::number(entry.disk.taken_ns)}});
     return QJsonDocument(header).toJson(QJsonDocument::Compact) + '\n' + text;
 }
 
@@ -100,6 +112,21 @@ bool decode(const QByteArray &bytes, Entry *entry, bool *newer)
         return false;
     entry->form = {textfile::Charset(charset), header.value(QStringLiteral("mark")).toBool(),
                    textfile::LineEnd(line_end)};
+    const QJsonObject disk = header.value(QStringLiteral("disk")).toObject();
+    const auto number = [&disk](const char *key) {
+        return disk.value(QLatin1String(key)).toString().toULongLong();
+    };
+    entry->disk = Fingerprint();
+    if (!disk.isEmpty()) {
+        entry->disk.path = disk.value(QStringLiteral("path")).toString();
+        entry->disk.exists = disk.value(QStringLiteral("exists")).toBool();
+        entry->disk.device = number("device");
+        entry->disk.inode = number("inode");
+        entry->disk.size = disk.value(QStringLiteral("size")).toString().toLongLong();
+        entry->disk.modified_ns = qint64(number("modified"));
+        entry->disk.hash = number("hash");
+        entry->disk.taken_ns = qint64(number("taken"));
+    }
     return true;
 }
 

@@ -5,6 +5,7 @@
 #pragma once
 
 #include "encoding.h"
+#include "fingerprint.h"
 
 #include <QDateTime>
 #include <QList>
@@ -23,6 +24,7 @@ struct Entry {
     QString text;
     QString file;        // where the entry lies on disk (set when read back)
     textfile::Form form; // the encoding and line ends its file is written in
+    Fingerprint disk;    // its file as the text last matched it
 };
 
 // One file per entry: a header line of JSON, then the text in UTF-8, so a

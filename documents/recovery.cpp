@@ -169,7 +169,8 @@ void fp::journal_copy(QTextEdit *editor, const QString &text, bool now)
                                QDateTime::currentDateTime(),
                                text,
                                {},
-                               doc->form};
+                               doc->form,
+                               doc->disk};
     doc->journaled_revision = editor->document()->revision();
     journal::Run *run = journal_run.get();
     const auto write = [this, run, entry] {
@@ -304,4 +305,8 @@ void fp::restore_entry(const journal::Entry &entry)
     docinfo::of(editor)->restored = true;
     docinfo::of(editor)->form = entry.form;
     show_form();
+    // A write to its file first checks that the file is still what the text
+    // came from.
+    if (!entry.disk.path.isEmpty() && entry.disk.path == entry.path)
+        took_file(editor, entry.disk);
 }

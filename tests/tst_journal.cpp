@@ -5,6 +5,7 @@
 
 #include "dialogs.h"
 #include "documents/journal.h"
+#include "documents/textfile.h"
 #include "files.h"
 #include "window.h"
 
@@ -28,6 +29,7 @@ private slots:
     void entriesOfAnEndedRunAreOffered_data();
     void entriesOfAnEndedRunAreOffered();
     void aRunningFeuillonKeepsItsEntries();
+    void restoredTextIsCheckedAgainstItsFile();
     void endSignalsKeepEveryUnsavedText();
     void unwritableJournalIsToldAndEditingGoesOn();
 };
@@ -40,7 +42,8 @@ static journal::Entry sample(const QString &text = QStringLiteral("cœur €\nl�
             QDateTime(QDate(2026, 12, 7), QTime(10, 30)),
             text,
             {},
-            {textfile::Charset::Windows1252, false, textfile::LineEnd::CRLF}};
+            {textfile::Charset::Windows1252, false, textfile::LineEnd::CRLF},
+            {}};
 }
 
 void tst_journal::entriesReadBackExactlyOrNotAtAll_data()
@@ -201,6 +204,33 @@ void tst_journal::entriesOfAnEndedRunAreOffered()
         QCOMPARE(answers.pending(), 0);
         QVERIFY(!QFile::exists(withPath.path));
     }
+    markAllSaved(*w);
+    w.reset();
+    QDir(journal::journal_root()).removeRecursively();
+}
+
+// The file may have changed since the text was copied: saving the restored
+// text asks first, as for any file changed by another program.
+void tst_journal::restoredTextIsCheckedAgainstItsFile()
+{
+    QDir(journal::journal_root()).removeRecursively();
+    QTemporaryDir dir;
+    const QString path = makeFile(dir, "lettre.txt", "avant");
+    journal::Entry entry = sample(QStringLiteral("mon texte"));
+    entry.path = path;
+    entry.disk = textfile::read(path).fingerprint;
+    endedRun({entry}, false);
+    QVERIFY(writeFileBytes(path, "écrit par un autre programme"));
+    DialogAnswerer answers;
+    answers.press("Restaurer");
+    auto w = startWindow({"feuillon"}, true);
+    QVERIFY(answers.waitDone());
+    answers.press("Annuler");
+    action(*w, "ac_enr")->trigger();
+    QCOMPARE(answers.pending(), 0);
+    QVERIFY(answers.seen().last().text.contains(QStringLiteral("modifié par un autre programme")));
+    QCOMPARE(fileBytes(path), QByteArray("écrit par un autre programme"));
+    QVERIFY(currentEditor(*w)->document()->isModified());
     markAllSaved(*w);
     w.reset();
     QDir(journal::journal_root()).removeRecursively();
