@@ -7,6 +7,7 @@
 #include "documents/journal.h"
 #include "documents/textfile.h"
 #include "files.h"
+#include "reliability.h"
 #include "window.h"
 
 #include <QAction>
@@ -197,6 +198,9 @@ void tst_journal::entriesOfAnEndedRunAreOffered()
     QCOMPARE(kept, (restored || answer == "Abandonner") ? int(damaged) : 2);
     QCOMPARE(QDir(journal::discarded_root()).entryList(QDir::Files).size(),
              answer == "Abandonner" ? 2 : 0);
+    if (damaged)
+        reliability(QStringLiteral("recovery journal: a damaged entry beside two good ones"), 1,
+                    QStringLiteral("skipped and told, left in place; the good ones restored"));
     if (restored) {
         // Its file may hold something else by now: asked, never written silently.
         answers.button(QMessageBox::No);
@@ -249,6 +253,8 @@ void tst_journal::aRunningFeuillonKeepsItsEntries()
     w.reset();
     QCOMPARE(entryFiles().size(), 1);
     other.finish();
+    reliability(QStringLiteral("recovery journal: two Feuillon running at once"), 1,
+                QStringLiteral("the other one's entries neither offered, changed nor deleted"));
 }
 
 // A log-out or a kill: no question can be answered, everything unsaved is
@@ -269,6 +275,8 @@ void tst_journal::endSignalsKeepEveryUnsavedText()
     QVERIFY(answers.waitDone());
     QCOMPARE(currentEditor(*w)->toPlainText(), QStringLiteral("au revoir"));
     markAllSaved(*w);
+    reliability(QStringLiteral("SIGTERM right after typing"), 1,
+                QStringLiteral("every unsaved text kept, offered and restored at the next start"));
 }
 
 void tst_journal::unwritableJournalIsToldAndEditingGoesOn()
@@ -285,6 +293,8 @@ void tst_journal::unwritableJournalIsToldAndEditingGoesOn()
     action(*w, "ac_enr")->trigger();
     QCOMPARE(fileBytes(path), QByteArray("texte"));
     QCOMPARE(none.seen().size(), 0);
+    reliability(QStringLiteral("recovery journal cannot be written (its folder is a file)"), 1,
+                QStringLiteral("told once in the status bar, editing and saving go on"));
     w.reset();
     QFile::remove(journal::journal_root());
 }

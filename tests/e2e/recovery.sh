@@ -56,9 +56,29 @@ if [ "${2:-}" = --inside ]; then
   type_then_end KILL 'tapé avant le crash'
   restore_and_save 'tapé avant le crash' "$work/apres-kill.txt"
   echo "ok: text typed before SIGKILL restored at the next start"
+  echo "RELIABILITY: real program killed with SIGKILL after typing and a pause (Xvfb) | 1 | text offered at the next start, restored and saved whole"
   type_then_end TERM 'tapé avant la fin'
   restore_and_save 'tapé avant la fin' "$work/apres-term.txt"
   echo "ok: text typed right before SIGTERM restored at the next start"
+  echo "RELIABILITY: real program sent SIGTERM right after typing (Xvfb) | 1 | text offered at the next start, restored and saved whole"
+
+  # A text that makes the program die right after it is restored is still
+  # asked about at every start, never restored by itself.
+  type_then_end KILL 'encore et encore'
+  for round in 1 2; do
+    start
+    offer=$(wait_window 'Textes non enregistrés')
+    [ -n "$offer" ] || fail "start $round after a crash offered nothing"
+    focus "$offer"
+    xdotool key Return
+    wait_hidden 'Textes non enregistrés'
+    kill -KILL "$pid"
+    wait_ended "$pid" || fail "SIGKILL did not end the program"
+    wait "$pid" 2>/dev/null
+  done
+  restore_and_save 'encore et encore' "$work/apres-boucle.txt"
+  echo "ok: killed right after each restore, the text is still asked about and comes back"
+  echo "RELIABILITY: crash loop: killed right after each restore, twice (Xvfb) | 2 | asked at every start, never restored by itself, text whole at the end"
   exit 0
 fi
 
