@@ -107,6 +107,7 @@ void fp::changetab()
     if (!editor)
         return;
     mirror_path();
+    show_form();
     // Unique: switching back and forth must not make every keystroke cost more.
     connect(editor, SIGNAL(textChanged()), this, SLOT(changestatus()), Qt::UniqueConnection);
     settle_zoom(editor);

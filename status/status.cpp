@@ -29,5 +29,4 @@ void fp::changestatus()
                          QStringLiteral(" Ligne");
     if (status_label->text() != text)
         status_label->setText(text);
-    show_form();
 }
