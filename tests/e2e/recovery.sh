@@ -27,6 +27,21 @@ type_then_end() { # signal, text
   xdotool type --delay 20 "$2"
   # A kill gives no warning: what counts is the copy made once typing paused.
   [ "$1" = KILL ] && { wait_until 5 journal_holds "$2" || fail "the text never reached the journal"; }
+  end_with "$1"
+}
+
+# Starts the program and answers "Restaurer" to the offer it must make.
+start_and_restore() {
+  start
+  offer=$(wait_window 'Textes non enregistrés')
+  [ -n "$offer" ] || fail "the start offered nothing"
+  focus "$offer"
+  xdotool key Return
+  wait_hidden 'Textes non enregistrés'
+}
+
+# Ends the program with this signal and waits until it is gone.
+end_with() { # signal
   kill -"$1" "$pid"
   wait_ended "$pid" || fail "SIG$1 did not end the program"
   wait "$pid" 2>/dev/null
@@ -34,12 +49,7 @@ type_then_end() { # signal, text
 
 # Restores at the next start, saves the restored tab and quits.
 restore_and_save() { # text, file
-  start
-  offer=$(wait_window 'Textes non enregistrés')
-  [ -n "$offer" ] || fail "the next start offered nothing"
-  focus "$offer"
-  xdotool key Return
-  wait_hidden 'Textes non enregistrés'
+  start_and_restore
   focus "$main"
   xdotool key --clearmodifiers ctrl+s
   answer_save_dialog "$2"
@@ -66,15 +76,8 @@ if [ "${2:-}" = --inside ]; then
   # asked about at every start, never restored by itself.
   type_then_end KILL 'encore et encore'
   for round in 1 2; do
-    start
-    offer=$(wait_window 'Textes non enregistrés')
-    [ -n "$offer" ] || fail "start $round after a crash offered nothing"
-    focus "$offer"
-    xdotool key Return
-    wait_hidden 'Textes non enregistrés'
-    kill -KILL "$pid"
-    wait_ended "$pid" || fail "SIGKILL did not end the program"
-    wait "$pid" 2>/dev/null
+    start_and_restore
+    end_with KILL
   done
   restore_and_save 'encore et encore' "$work/apres-boucle.txt"
   echo "ok: killed right after each restore, the text is still asked about and comes back"
