@@ -191,6 +191,10 @@ void fp::reload_in_place(QTextEdit *editor, const textfile::ReadResult &read)
     all.endEditBlock();
     editor->document()->setModified(false);
     docinfo::of(editor)->undecodable = read.undecodable;
+    // The file may come back in another encoding or with other line ends.
+    docinfo::of(editor)->form = read.form;
+    if (editor == cur_editor())
+        show_form();
     took_file(editor, read.fingerprint);
     QTextCursor back(editor->document());
     back.setPosition(qMin(position, editor->document()->characterCount() - 1));

@@ -24,6 +24,7 @@ class tst_watch : public QObject
 private slots:
     void changeOnDisk_data();
     void changeOnDisk();
+    void reloadTakesTheFilesNewForm();
     void checkBeforeEachKindOfWrite_data();
     void checkBeforeEachKindOfWrite();
     void sameFileInTwoTabs_data();
@@ -131,6 +132,22 @@ void tst_watch::changeOnDisk()
     reliability(
         QStringLiteral("file open in a tab, another program: %1").arg(QTest::currentDataTag()), 1,
         QStringLiteral("changes overwritten without a question: 0"));
+}
+
+// Rewritten with other line ends, the file is followed in its new form too:
+// saving the reloaded text writes the same bytes back.
+void tst_watch::reloadTakesTheFilesNewForm()
+{
+    QTemporaryDir dir;
+    const QString path = makeFile(dir, "doc.txt", "un\n");
+    auto w = startWindow({"feuillon", path});
+    QTextEdit *e = currentEditor(*w);
+    QVERIFY(writeFileBytes(path, "un\r\ndeux\r\n"));
+    QVERIFY(QTest::qWaitFor([&] { return e->toPlainText() == "un\ndeux\n"; }, 5000));
+    DialogAnswerer none;
+    action(*w, "ac_enr")->trigger();
+    QCOMPARE(fileBytes(path), QByteArray("un\r\ndeux\r\n"));
+    QCOMPARE(none.unexpected(), 0);
 }
 
 void tst_watch::checkBeforeEachKindOfWrite_data()
