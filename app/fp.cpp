@@ -1,9 +1,11 @@
 // Construction and destruction of the main window: the constructor reads as
 // the start-up sequence, the destructor as the shut-down sequence.
 #include "fp.h"
+#include "documents/docinfo.h"
 #include "documents/filedrop.h"
 #include "documents/journal.h"
 #include "documents/watch.h"
+#include "status/busycursor.h"
 #include "ui_fp.h"
 
 #include <QApplication>
@@ -132,8 +134,10 @@ void fp::connectEditActions()
 {
     const auto route = [this](QAction *action, void (QTextEdit::*command)()) {
         connect(action, &QAction::triggered, this, [this, command] {
-            if (QTextEdit *editor = cur_editor())
+            if (QTextEdit *editor = cur_editor()) {
+                const BusyCursor busy(editor->document(), docinfo::of(editor)->cleared_characters);
                 (editor->*command)();
+            }
         });
     };
     route(ui->ac_couper, &QTextEdit::cut);

@@ -218,6 +218,18 @@ private:
     void offer_recovery();
     void restore_entry(const journal::Entry &entry);
 
+    // --- documents: big files, put in slice by slice (documents/loading.cpp) ---
+    QLabel *load_label = nullptr;
+    bool room_to_open(const QString &path, qint64 size);
+    bool begin_load(QTextEdit *editor, const QString &path);
+    void load_arrived(QTextEdit *editor);
+    void load_slice(QTextEdit *editor);
+    void end_load(QTextEdit *editor);
+    void stop_loading(QTextEdit *editor);
+    bool busy_loading(QTextEdit *editor);
+    void show_load_progress();
+    void warn_undecodable(const QString &path = QString());
+
     // --- documents: files changed by other programs (documents/watch.cpp) ---
     DiskWatch *disk_watch = nullptr;
     bool asking_about_disk = false;

@@ -37,4 +37,5 @@ void docinfo::forget()
     disk_question = false;
     kept_against = 0;
     gone_at_revision = -1;
+    cleared_characters = 0;
 }

@@ -7,6 +7,7 @@
 #include <QObject>
 #include <QString>
 
+class DocumentLoad;
 class QTextEdit;
 
 // Kept as a child of the editor, so it lives and dies with its tab: nothing
@@ -66,6 +67,16 @@ public:
     // revision on (-2: it had unsaved changes already); -1 while the file
     // is there.
     int gone_at_revision = -1;
+
+    // A big file going into the editor slice by slice (documents/loading.cpp),
+    // a child of this record: until the whole text is in, the tab is
+    // read-only and nothing writes it.
+    DocumentLoad *load = nullptr;
+    bool loading() const { return load != nullptr; }
+
+    // The longest text "Suprimer Tout" emptied: its undo brings that much
+    // back.
+    int cleared_characters = 0;
 
     // Zoom steps the editor carries and the font size they gave it, so it
     // can be brought back to its own size when it becomes current again.

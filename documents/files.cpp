@@ -1,4 +1,5 @@
 // Opening and saving files.
+#include "bigfile.h"
 #include "docinfo.h"
 #include "fp.h"
 #include "textfile.h"
@@ -17,13 +18,17 @@ const QString save_caption = QStringLiteral("Enregistrer un fichier");
 
 bool fp::load_file(QString path)
 {
+    QTextEdit *editor = cur_editor();
+    stop_loading(editor);
+    const QFileInfo file(path);
+    if (file.isFile() && file.size() >= bigfile::slice_from)
+        return room_to_open(path, file.size()) && begin_load(editor, path);
     const textfile::ReadResult read = textfile::read(path);
     if (read.status == textfile::ReadStatus::Unreadable) {
         tell_file_error(tr("Impossible de lire le fichier !!!"), read.failure, path);
         return false;
     }
     // A missing file is a new one: the first save creates it.
-    QTextEdit *editor = cur_editor();
     editor->setPlainText(read.text);
     editor->document()->setModified(false);
     docinfo::of(editor)->undecodable = read.undecodable;
@@ -33,11 +38,7 @@ bool fp::load_file(QString path)
     ui->onglet->setTabText(ui->onglet->currentIndex(), QFileInfo(path).fileName());
     show_form();
     if (read.undecodable)
-        QMessageBox::warning(
-            this, tr("Attention"),
-            tr("Ce fichier contient des octets qui ne sont pas du texte UTF-8 "
-               "valide. Ils sont affichés comme «\u00A0\uFFFD\u00A0» et seront remplacés "
-               "si vous enregistrez le fichier."));
+        warn_undecodable();
     return true;
 }
 
@@ -62,6 +63,9 @@ bool fp::write_file(QString path)
 fp::WriteOutcome fp::write_editor(QTextEdit *editor, const QString &path)
 {
     docinfo *doc = docinfo::of(editor);
+    // Only part of the file is in: writing it would cut the file short.
+    if (busy_loading(editor))
+        return WriteOutcome::Failed;
     if (!may_overwrite(editor, path))
         return WriteOutcome::Failed;
     if (doc->undecodable && !confirm_replacement(editor))
@@ -170,6 +174,8 @@ void fp::saving()
 
 void fp::saveas()
 {
+    if (busy_loading(cur_editor()))
+        return;
     // A failed write keeps the old path: the title must not name a file
     // that does not hold the text.
     save_under_new_name(cur_editor(), QStringLiteral("Fichier (*.*)"), true);

@@ -2,6 +2,7 @@
 #include "docinfo.h"
 #include "filedrop.h"
 #include "fp.h"
+#include "status/busycursor.h"
 #include "ui_fp.h"
 
 #include <QTabWidget>
@@ -26,6 +27,7 @@ QTextEdit *fp::editor_at(int index) const
 void fp::reset_doc()
 {
     QTextEdit *editor = cur_editor();
+    stop_loading(editor);
     editor->clear();
     editor->document()->setModified(false);
     docinfo::of(editor)->forget();
@@ -81,6 +83,7 @@ void fp::closetab(int cli)
     if (closing != cur_editor()) {
         if (!may_text_go(closing, Offer::Background))
             return;
+        stop_loading(closing);
         forget_journal(closing);
         ui->onglet->removeTab(cli);
         closing->deleteLater();
@@ -108,6 +111,7 @@ void fp::changetab()
         return;
     mirror_path();
     show_form();
+    show_load_progress();
     // Unique: switching back and forth must not make every keystroke cost more.
     connect(editor, SIGNAL(textChanged()), this, SLOT(changestatus()), Qt::UniqueConnection);
     settle_zoom(editor);
@@ -123,8 +127,11 @@ void fp::changetab()
 void fp::clear_all()
 {
     QTextEdit *editor = cur_editor();
-    if (!editor)
+    if (!editor || busy_loading(editor))
         return;
+    const BusyCursor busy(editor->document());
+    docinfo *doc = docinfo::of(editor);
+    doc->cleared_characters = qMax(doc->cleared_characters, editor->document()->characterCount());
     QTextCursor cursor(editor->document());
     cursor.select(QTextCursor::Document);
     cursor.removeSelectedText();

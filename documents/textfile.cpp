@@ -255,7 +255,7 @@ Replace replaceByRename(const QString &path, const QByteArray &bytes, const stru
 
 } // namespace
 
-ReadResult read(const QString &path)
+ReadResult read(const QString &path, qint64 head)
 {
     ReadResult result;
     const QByteArray name = QFile::encodeName(path);
@@ -287,13 +287,14 @@ ReadResult read(const QString &path)
     // No text mode: it would delete every carriage return, also lone ones.
     // readAll() rather than the size: /proc files say 0 and have content.
     errno = 0;
-    const QByteArray bytes = file.readAll();
+    const QByteArray bytes = head < 0 ? file.readAll() : file.read(head);
     if (file.error() != QFileDevice::NoError) {
         result.failure = failureOf(errno);
         return result;
     }
     result.text = decode(bytes, &result.undecodable, &result.form);
-    result.fingerprint = fingerprint::of(path, st, bytes);
+    if (head < 0)
+        result.fingerprint = fingerprint::of(path, st, bytes);
     result.status = ReadStatus::Read;
     result.failure = Failure::None;
     return result;

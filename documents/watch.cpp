@@ -226,6 +226,9 @@ void fp::look_at_disk()
         open.insert(doc->disk.path);
         if (!all && !requested.contains(doc->disk.path))
             continue;
+        // Looked at once its whole text is in.
+        if (doc->loading())
+            continue;
         Fingerprint now;
         switch (fingerprint::compare(doc->disk, &now)) {
         case fingerprint::Verdict::Same:

@@ -1,6 +1,7 @@
 // The find window and the highlighting of every whole-word occurrence.
 #include "fp.h"
 #include "highlight_trace.h"
+#include "status/busycursor.h"
 
 #include <QBrush>
 #include <QColor>
@@ -84,12 +85,15 @@ void fp::makelook()
         say_empty_field(find_window);
         return;
     }
-    if (!editor)
+    if (!editor || busy_loading(editor))
         return;
     if (!trace)
         trace = new highlight_trace(this);
     trace->begin(editor->document());
-    highlight_matches(editor);
+    {
+        const BusyCursor busy(editor->document());
+        highlight_matches(editor);
+    }
     trace->end();
     if (match_found)
         watch_typing(editor);
@@ -102,8 +106,10 @@ void fp::makelook()
 
 void fp::take_highlight_away()
 {
-    if (trace)
-        trace->take_away();
+    if (!trace)
+        return;
+    const BusyCursor busy(trace->document());
+    trace->take_away();
 }
 
 // All of a run's highlighting is one edit block, so one undo takes it away.

@@ -22,6 +22,7 @@ public:
     // document, leaving the modified state as it was before the run; then
     // forgets the run either way.
     void take_away();
+    QTextDocument *document() const { return doc; }
 
 private:
     bool is_last_step() const;

@@ -1,5 +1,6 @@
 // The replace window and the replacement of every whole-word occurrence.
 #include "fp.h"
+#include "status/busycursor.h"
 
 #include <QGridLayout>
 #include <QLabel>
@@ -47,9 +48,12 @@ void fp::makereplace()
         say_empty_field(replace_window);
         return;
     }
-    if (!editor)
+    if (!editor || busy_loading(editor))
         return;
-    replace_matches(editor);
+    {
+        const BusyCursor busy(editor->document());
+        replace_matches(editor);
+    }
     first_run = false;
     if (match_found)
         activateWindow();

@@ -7,6 +7,10 @@
 #include "files.h"
 #include "window.h"
 
+#include "documents/bigfile.h"
+#include "documents/journal.h"
+#include "documents/textfile.h"
+
 #include <QAction>
 #include <QDir>
 #include <QLabel>
@@ -53,6 +57,13 @@ private slots:
     void saveRefusesTargetThatIsNoLongerRegularFile_data();
     void saveRefusesTargetThatIsNoLongerRegularFile();
     void invalidUtf8WarnsAndAsksBeforeReplacing();
+
+    void bigFileShowsAtOnceAndEndsAsALoadInOneCall_data();
+    void bigFileShowsAtOnceAndEndsAsALoadInOneCall();
+    void nothingWritesABigFileWhileItLoads_data();
+    void nothingWritesABigFileWhileItLoads();
+    void fileTooBigForMemoryIsNotOpenedBlindly_data();
+    void fileTooBigForMemoryIsNotOpenedBlindly();
 };
 
 static const QString errorTitle = QStringLiteral("Erreur");
@@ -600,6 +611,176 @@ void tst_files::invalidUtf8WarnsAndAsksBeforeReplacing()
     action(*w, "ac_enr")->trigger();
     QCOMPARE(fileBytes(path), QByteArray("!?caf\uFFFD cr\uFFFDme\0", 17));
     QCOMPARE(answers.unexpected(), 0);
+}
+
+namespace {
+// About 3 MB of lines, with this inserted at `at` bytes from the start.
+QByteArray bigFile(const QByteArray &line, const QByteArray &inserted = {}, qsizetype at = 0)
+{
+    QByteArray bytes;
+    bytes.reserve(3 << 20);
+    while (bytes.size() < (3 << 20))
+        bytes += line;
+    return bytes.insert(at, inserted);
+}
+
+QLabel *loadLabel(fp &w)
+{
+    return w.findChild<QLabel *>(QStringLiteral("load_label"));
+}
+} // namespace
+
+void tst_files::bigFileShowsAtOnceAndEndsAsALoadInOneCall_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QString>("form");
+    const QByteArray line =
+        "Le chat dort sur la fen\xC3\xAAtre, \xC3\xA0 c\xC3\xB4t\xC3\xA9 du pot.\n";
+    QTest::newRow("UTF-8") << bigFile(line) << "UTF-8 · LF";
+    QByteArray crlf = line;
+    crlf.replace("\n", "\r\n");
+    QTest::newRow("UTF-8 with mark, CRLF")
+        << bigFile(crlf, "\xEF\xBB\xBF") << "UTF-8 avec BOM · CRLF";
+    // The first lines are valid UTF-8; one byte near the end says otherwise.
+    QTest::newRow("Windows-1252 told late")
+        << bigFile("Le chat dort sur la fenetre.\n", "\xE9t\xE9\n", (3 << 20) - 100)
+        << "Windows-1252 · LF";
+}
+
+// The beginning shows at once, read-only and with the progress told; once
+// in, the document is what reading the file in one call gives: unmodified,
+// no undo step, the file's text and form.
+void tst_files::bigFileShowsAtOnceAndEndsAsALoadInOneCall()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(QString, form);
+    QTemporaryDir dir;
+    const QString path = makeFile(dir, "grand.txt", bytes);
+    auto w = startWindow();
+    DialogAnswerer answers;
+    answers.file(path);
+    action(*w, "ac_open")->trigger();
+    QTextEdit *editor = currentEditor(*w);
+    QVERIFY(editor->isReadOnly());
+    QVERIFY(editor->document()->characterCount() > 1000);
+    QVERIFY(editor->document()->characterCount() < bytes.size() / 2);
+    QVERIFY(loadLabel(*w) && loadLabel(*w)->isVisible());
+    QVERIFY(loadLabel(*w)->text().startsWith(QStringLiteral("Chargement\u2026 ")));
+    QCOMPARE(tabs(*w)->tabText(0), QStringLiteral("grand.txt"));
+    type(editor, QStringLiteral("perdu"));
+
+    QVERIFY(waitLoaded(editor));
+    bool undecodable = false;
+    QCOMPARE(editor->toPlainText(), textfile::decode(bytes, &undecodable));
+    QVERIFY(!editor->document()->isModified());
+    QCOMPARE(editor->document()->availableUndoSteps(), 0);
+    QVERIFY(!loadLabel(*w)->isVisible());
+    QCOMPARE(w->findChild<QLabel *>(QStringLiteral("form_label"))->text(), form);
+    QCOMPARE(editor->textCursor().position(), 0);
+    type(editor, QStringLiteral("X"));
+    QVERIFY(editor->document()->isModified());
+    action(*w, "ac_can")->trigger();
+    QVERIFY(!editor->document()->isModified());
+    QCOMPARE(editor->document()->availableUndoSteps(), 0);
+    QCOMPARE(answers.unexpected(), 0);
+}
+
+void tst_files::nothingWritesABigFileWhileItLoads_data()
+{
+    QTest::addColumn<QString>("gesture");
+    QTest::addColumn<bool>("whileReading"); // else while its slices go in
+    for (const char *gesture : {"ac_enr", "ac_enrs", "ac_new", "close tab", "ac_quit"}) {
+        QTest::addRow("%s, while read", gesture) << gesture << true;
+        QTest::addRow("%s, half in", gesture) << gesture << false;
+    }
+}
+
+// Only part of the file is in the editor: no save, save offer or end of run
+// may write it, and closing or quitting does not wait for the rest.
+void tst_files::nothingWritesABigFileWhileItLoads()
+{
+    QFETCH(QString, gesture);
+    QFETCH(bool, whileReading);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("grand.txt"));
+    const QByteArray hash = writeLargeFile(path, 12 << 20);
+    const QDateTime before = QFileInfo(path).lastModified();
+    auto w = startWindow({"feuillon", path});
+    QTextEdit *editor = currentEditor(*w);
+    QVERIFY(editor->isReadOnly());
+    if (!whileReading)
+        QTRY_VERIFY_WITH_TIMEOUT(editor->document()->characterCount() > (1 << 20), 30000);
+    QVERIFY(editor->isReadOnly());
+
+    DialogAnswerer answers; // none expected
+    if (gesture == QLatin1String("close tab"))
+        emit tabs(*w)->tabCloseRequested(0);
+    else
+        action(*w, gesture.toLatin1().constData())->trigger();
+    if (gesture == QLatin1String("ac_enr") || gesture == QLatin1String("ac_enrs")) {
+        QVERIFY(w->statusBar()->currentMessage().contains(QStringLiteral("pas encore")));
+        QVERIFY(waitLoaded(editor));
+    } else if (gesture != QLatin1String("ac_quit")) {
+        // The tab was emptied or closed at once; no rest comes in later.
+        QCOMPARE(currentEditor(*w)->document()->isEmpty() ||
+                     tabs(*w)->tabText(0).startsWith(QStringLiteral("A Propos")),
+                 true);
+        QVERIFY(!currentEditor(*w)->isReadOnly());
+        QTest::qWait(200);
+        QVERIFY(currentEditor(*w)->document()->characterCount() < 10000);
+    }
+    w.reset();
+    QCOMPARE(answers.seen().size(), 0);
+    QCOMPARE(fileHash(path), hash);
+    QCOMPARE(QFileInfo(path).lastModified(), before);
+    QVERIFY(journal::find_orphans().folders.isEmpty());
+}
+
+void tst_files::fileTooBigForMemoryIsNotOpenedBlindly_data()
+{
+    QTest::addColumn<qint64>("size");
+    QTest::newRow("1.5 GiB") << (qint64(3) << 29);
+    QTest::newRow("3 GiB") << (qint64(3) << 30);
+}
+
+// A sparse file costs no disk. Whatever the answer, the open documents stay
+// as they were and nothing of the big file is read.
+void tst_files::fileTooBigForMemoryIsNotOpenedBlindly()
+{
+    QFETCH(qint64, size);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("énorme.log"));
+    {
+        QFile sparse(path);
+        QVERIFY(sparse.open(QIODevice::WriteOnly) && sparse.resize(size));
+    }
+    auto w = startWindow();
+    action(*w, "actionNouvelle_Onglet")->trigger();
+    type(currentEditor(*w), QStringLiteral("brouillon"));
+    const bigfile::Room room = bigfile::room_for(size, bigfile::memory());
+    QVERIFY(room != bigfile::Room::Enough);
+    DialogAnswerer answers;
+    if (room == bigfile::Room::Ask)
+        answers.file(path).escape().file(path).button(QMessageBox::No);
+    else
+        answers.file(path).button(QMessageBox::Ok);
+    action(*w, "actionOuvrir_dans_un_Nouvelle_Onglet")->trigger();
+    if (room == bigfile::Room::Ask) // no answer is no
+        action(*w, "actionOuvrir_dans_un_Nouvelle_Onglet")->trigger();
+    QCOMPARE(answers.pending(), 0);
+    const DialogAnswerer::Seen box = answers.seen().at(1);
+    QCOMPARE(box.title, room == bigfile::Room::Ask ? QStringLiteral("Fichier volumineux")
+                                                   : QStringLiteral("Erreur"));
+    QVERIFY2(box.text.contains(QStringLiteral("énorme.log")), qPrintable(box.text));
+    QVERIFY2(box.text.contains(bigfile::size_text(size)) ||
+                 box.informative.contains(bigfile::size_text(size)),
+             qPrintable(box.text + box.informative));
+    for (int i = 0; i < tabs(*w)->count(); ++i)
+        QVERIFY(tabs(*w)->tabText(i) != QStringLiteral("énorme.log"));
+    QCOMPARE(editorAt(*w, 1)->toPlainText(), QStringLiteral("brouillon"));
+    QVERIFY(editorAt(*w, 1)->document()->isModified());
+    QCOMPARE(answers.unexpected(), 0);
+    markAllSaved(*w);
 }
 
 FEUILLON_TEST_MAIN(tst_files)

@@ -6,6 +6,7 @@
 #include "window.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QGridLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -105,6 +106,9 @@ private slots:
 
     void emptyFieldSaysSoAndSearchesNothing();
     void unknownWordSaysSo();
+
+    void longOperationsShowTheBusyCursor_data();
+    void longOperationsShowTheBusyCursor();
 
     void extensionLandsWhereTheCursorMoveLands_data();
     void extensionLandsWhereTheCursorMoveLands();
@@ -434,6 +438,58 @@ void tst_find::unknownWordSaysSo()
     type(s.editor(), QStringLiteral(" bien"));
     s.search(QStringLiteral("chat"));
     QCOMPARE(litText(s.doc()), QStringLiteral("le [chat ]dort bien"));
+}
+
+void tst_find::longOperationsShowTheBusyCursor_data()
+{
+    QTest::addColumn<int>("lines");
+    QTest::addColumn<bool>("busy");
+    QTest::newRow("short document") << 100 << false;
+    QTest::newRow("long document") << 60000 << true;
+}
+
+// Every change the operation makes happens under the busy cursor (or, in a
+// short document, none does), and the cursor is back once it is done.
+void tst_find::longOperationsShowTheBusyCursor()
+{
+    QFETCH(int, lines);
+    QFETCH(bool, busy);
+    Session s;
+    s.editor()->setPlainText(
+        QStringLiteral("le chat dort sur le tapis du salon\n").repeated(lines));
+    QList<bool> underBusyCursor;
+    connect(s.doc(), &QTextDocument::contentsChange, s.doc(), [&] {
+        const QCursor *cursor = QApplication::overrideCursor();
+        underBusyCursor << (cursor && cursor->shape() == Qt::WaitCursor);
+    });
+    const auto check = [&](const char *what) {
+        QVERIFY2(!underBusyCursor.isEmpty(), what);
+        QVERIFY2(underBusyCursor.count(busy) == underBusyCursor.size(), what);
+        QVERIFY2(!QApplication::overrideCursor(), what);
+        underBusyCursor.clear();
+    };
+    s.search(QStringLiteral("chat"));
+    check("highlight");
+    s.close();
+    check("highlight taken away");
+    action(*s.window, "ac_remplacer")->trigger();
+    QWidget *replace = topLevel("replace_window");
+    QTest::keyClicks(replace->findChild<QLineEdit *>(QStringLiteral("replace_search_field")),
+                     QStringLiteral("tapis"));
+    QTest::keyClicks(replace->findChild<QLineEdit *>(QStringLiteral("replacement_field")),
+                     QStringLiteral("fauteuil"));
+    QTest::mouseClick(buttonWithText(replace, QStringLiteral("Remplacer")), Qt::LeftButton);
+    replace->close();
+    check("replace");
+    action(*s.window, "ac_can")->trigger();
+    check("undo");
+    action(*s.window, "ac_del")->trigger();
+    check("clear all");
+    action(*s.window, "ac_res")->trigger();
+    QVERIFY(underBusyCursor.isEmpty()); // nothing to redo after a new edit
+    action(*s.window, "ac_can")->trigger();
+    check("undo of clear all");
+    QCOMPARE(s.doc()->blockCount(), lines + 1);
 }
 
 void tst_find::extensionLandsWhereTheCursorMoveLands_data()

@@ -9,7 +9,6 @@
 #include "window.h"
 
 #include <QAction>
-#include <QCryptographicHash>
 #include <QTemporaryDir>
 #include <QTextDocument>
 #include <sys/resource.h>
@@ -23,32 +22,6 @@ long long peakMemoryMiB()
     struct rusage usage = {};
     getrusage(RUSAGE_SELF, &usage);
     return usage.ru_maxrss / 1024; // kilobytes on Linux
-}
-
-QByteArray fileHash(const QString &path)
-{
-    QFile file(path);
-    QCryptographicHash hash(QCryptographicHash::Sha256);
-    return file.open(QIODevice::ReadOnly) && hash.addData(&file) ? hash.result() : QByteArray();
-}
-
-// Lines of French text with accents and no-break spaces, `size` bytes in all.
-QByteArray writeLargeFile(const QString &path, qint64 size)
-{
-    const QByteArray line =
-        QStringLiteral("Ligne de texte accentu\u00E9e\u00A0: \u00AB\u00A0\u00E0 lire\u00A0\u00BB, "
-                       "encore un peu de texte pour la longueur.\n")
-            .toUtf8();
-    QByteArray chunk;
-    while (chunk.size() < (1 << 20))
-        chunk += line;
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return {};
-    for (qint64 left = size; left > 0; left -= chunk.size())
-        file.write(chunk.left(qMin<qint64>(left, chunk.size())));
-    file.close();
-    return fileHash(path);
 }
 
 void openTabsWithFiles(fp &w, const QTemporaryDir &dir, int count)
@@ -87,6 +60,7 @@ void tst_load::hundredMegabyteFileOpens()
     const long long before = peakMemoryMiB();
     {
         auto w = startWindow({"feuillon", path});
+        QVERIFY(waitLoaded(currentEditor(*w)));
         QTextDocument *document = currentEditor(*w)->document();
         QCOMPARE(currentEditor(*w)->accessibleName(), path);
         QVERIFY(!document->isModified());

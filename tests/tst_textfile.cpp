@@ -1,6 +1,7 @@
 // Decoding, line ends, the text taken from a document, and the careful write.
 #include "testmain.h"
 
+#include "documents/bigfile.h"
 #include "documents/textfile.h"
 #include "faults.h"
 #include "files.h"
@@ -40,6 +41,10 @@ private slots:
     void writeBeyondFileSizeLimitKeepsOldFile();
     void writeOnFullDiskKeepsOldFile();
     void everyFailureHasItsOwnSentence();
+    void bigFileIsOpenedOnlyIfItCanBeHeld_data();
+    void bigFileIsOpenedOnlyIfItCanBeHeld();
+    void slicesEndAfterWholeLines_data();
+    void slicesEndAfterWholeLines();
 };
 
 void tst_textfile::lineEndsBecomeLineFeeds_data()
@@ -416,6 +421,64 @@ void tst_textfile::everyFailureHasItsOwnSentence()
         sentences << textfile::describe(Failure(f));
     QCOMPARE(sentences.size(), int(Failure::Other));
     QVERIFY(!sentences.contains(QString()));
+}
+
+void tst_textfile::bigFileIsOpenedOnlyIfItCanBeHeld_data()
+{
+    QTest::addColumn<QByteArray>("meminfo");
+    QTest::addColumn<qint64>("size");
+    QTest::addColumn<int>("room");
+    QTest::addColumn<QString>("shown");
+    const qint64 mib = 1 << 20;
+    const QByteArray plenty =
+        "MemTotal: 24000000 kB\nMemAvailable:   20971520 kB\nSwapFree: 0 kB\n";
+    const QByteArray tight = "MemAvailable: 1048576 kB\nSwapFree: 2097152 kB\n";
+    const int enough = int(bigfile::Room::Enough), ask = int(bigfile::Room::Ask),
+              refuse = int(bigfile::Room::Refuse);
+    QTest::newRow("small, plenty") << plenty << 50 * mib << enough << "50\u00A0Mo";
+    QTest::newRow("over 1 GiB, plenty") << plenty << 1100 * mib << ask << "1,1\u00A0Go";
+    QTest::newRow("over what the editor counts")
+        << plenty << (qint64(2) << 30) << refuse << "2,0\u00A0Go";
+    QTest::newRow("fits only with swap") << tight << 300 * mib << ask << "300\u00A0Mo";
+    QTest::newRow("not even with swap") << tight << 600 * mib << refuse << "600\u00A0Mo";
+    QTest::newRow("memory unknown")
+        << QByteArray("garbage\n") << 3 * mib / 2 << enough << "1,5\u00A0Mo";
+}
+
+// About six bytes of memory per byte of file; beyond what the system can
+// give, the out-of-memory killer would end the program with every document.
+void tst_textfile::bigFileIsOpenedOnlyIfItCanBeHeld()
+{
+    QFETCH(QByteArray, meminfo);
+    QFETCH(qint64, size);
+    QFETCH(int, room);
+    QFETCH(QString, shown);
+    QCOMPARE(int(bigfile::room_for(size, bigfile::parse_meminfo(meminfo))), room);
+    QCOMPARE(bigfile::size_text(size), shown);
+}
+
+void tst_textfile::slicesEndAfterWholeLines_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("from");
+    QTest::addColumn<int>("chars");
+    QTest::addColumn<int>("end");
+    QTest::newRow("inside a line") << "abc\ndef\nghi\n" << 0 << 2 << 4;
+    QTest::newRow("on a line end") << "abc\ndef\nghi\n" << 0 << 4 << 4;
+    QTest::newRow("from the middle") << "abc\ndef\nghi\n" << 4 << 1 << 8;
+    QTest::newRow("last line without end") << "abc\ndef" << 4 << 1 << 7;
+    QTest::newRow("beyond the end") << "abc\n" << 0 << 100 << 4;
+    QTest::newRow("one long line") << "abcdefgh" << 0 << 2 << 8;
+    QTest::newRow("no size asked") << "a\nb\n" << 0 << 0 << 2;
+}
+
+void tst_textfile::slicesEndAfterWholeLines()
+{
+    QFETCH(QString, text);
+    QFETCH(int, from);
+    QFETCH(int, chars);
+    QFETCH(int, end);
+    QCOMPARE(bigfile::slice_end(text, from, chars), end);
 }
 
 FEUILLON_TEST_MAIN(tst_textfile)

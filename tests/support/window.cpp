@@ -88,4 +88,9 @@ void type(QTextEdit *editor, const QString &text)
     }
 }
 
+bool waitLoaded(QTextEdit *editor, int timeoutMs)
+{
+    return QTest::qWaitFor([editor] { return !editor->isReadOnly(); }, timeoutMs);
+}
+
 } // namespace feuillon_test

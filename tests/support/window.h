@@ -31,5 +31,8 @@ QPushButton *buttonWithText(QWidget *window, const QString &text);
 void markAllSaved(fp &window);
 // Types text into the editor as a user would, through its key events.
 void type(QTextEdit *editor, const QString &text);
+// Waits until a big file read in slices is wholly in its editor (the tab
+// stays read-only until then).
+bool waitLoaded(QTextEdit *editor, int timeoutMs = 120000);
 
 } // namespace feuillon_test

@@ -1,0 +1,72 @@
+#include "bigfile.h"
+
+#include <QFile>
+#include <QLocale>
+
+namespace bigfile {
+
+Memory parse_meminfo(const QByteArray &meminfo)
+{
+    Memory memory;
+    for (const QByteArray &line : meminfo.split('\n')) {
+        const QList<QByteArray> words = line.simplified().split(' ');
+        if (words.size() < 2)
+            continue;
+        bool ok = false;
+        const qint64 kib = words.at(1).toLongLong(&ok);
+        if (!ok)
+            continue;
+        if (words.at(0) == "MemAvailable:")
+            memory.available = kib * 1024;
+        else if (words.at(0) == "SwapFree:")
+            memory.swap_free = kib * 1024;
+    }
+    return memory;
+}
+
+Memory memory()
+{
+    QFile file(QStringLiteral("/proc/meminfo"));
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    return parse_meminfo(file.readAll());
+}
+
+Room room_for(qint64 size, const Memory &memory)
+{
+    if (size > largest)
+        return Room::Refuse;
+    const qint64 needed = size * memory_per_byte;
+    if (memory.available >= 0 && needed > memory.available + memory.swap_free)
+        return Room::Refuse;
+    if (size > ask_from || (memory.available >= 0 && needed > memory.available))
+        return Room::Ask;
+    return Room::Enough;
+}
+
+QString size_text(qint64 bytes)
+{
+    const QLocale french(QLocale::French, QLocale::France);
+    const double mib = double(bytes) / (1024 * 1024);
+    if (mib >= 1024)
+        return french.toString(mib / 1024, 'f', 1) + QStringLiteral("\u00A0Go");
+    if (mib >= 10)
+        return french.toString(qRound64(mib)) + QStringLiteral("\u00A0Mo");
+    return french.toString(mib, 'f', 1) + QStringLiteral("\u00A0Mo");
+}
+
+QString whole_lines(const QString &head)
+{
+    return head.left(head.lastIndexOf(QLatin1Char('\n')) + 1);
+}
+
+qsizetype slice_end(const QString &text, qsizetype from, qsizetype chars)
+{
+    const qsizetype wanted = qMin(text.size(), from + qMax<qsizetype>(chars, 1));
+    if (wanted >= text.size())
+        return text.size();
+    const qsizetype line_end = text.indexOf(QLatin1Char('\n'), wanted - 1);
+    return line_end < 0 ? text.size() : line_end + 1;
+}
+
+} // namespace bigfile

@@ -1,0 +1,252 @@
+// Big files: the first lines show at once, the rest goes in slice by slice
+// while the window goes on answering, and a file the machine cannot hold is
+// not opened blindly.
+#include "loading.h"
+#include "bigfile.h"
+#include "docinfo.h"
+#include "fp.h"
+#include "ui_fp.h"
+#include "watch.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QLabel>
+#include <QMessageBox>
+#include <QPromise>
+#include <QStatusBar>
+#include <QTextCursor>
+#include <QTextDocument>
+#include <QTextEdit>
+#include <QThreadPool>
+#include <QTimer>
+
+namespace {
+// Enough for the first screenful on any screen.
+constexpr qint64 head_bytes = 64 * 1024;
+// Each slice keeps the window busy about this long, its layout included.
+constexpr qint64 slice_low_ms = 15;
+constexpr qint64 slice_high_ms = 40;
+constexpr qsizetype smallest_slice = 4 * 1024;
+constexpr qsizetype largest_slice = 4 * 1024 * 1024;
+constexpr int message_ms = 5000;
+} // namespace
+
+// Asks before a file that would crowd the memory out, or is huge; refuses
+// one that cannot be held at all. True when the file may be read.
+bool fp::room_to_open(const QString &path, qint64 size)
+{
+    const bigfile::Memory memory = bigfile::memory();
+    const bigfile::Room room = bigfile::room_for(size, memory);
+    if (room == bigfile::Room::Enough)
+        return true;
+    const QString name = QFileInfo(path).fileName();
+    const QString needed = bigfile::size_text(size * bigfile::memory_per_byte);
+    const QString available =
+        memory.available < 0 ? tr("inconnue") : bigfile::size_text(memory.available);
+    if (room == bigfile::Room::Refuse) {
+        QMessageBox box(QMessageBox::Critical, tr("Erreur"),
+                        tr("Le fichier «\u00A0%1\u00A0» est trop gros pour être ouvert.").arg(name),
+                        QMessageBox::Ok, this);
+        box.setInformativeText(
+            tr("Il fait %1\u00A0; l'ouvrir demanderait environ %2 de mémoire, et seuls %3 sont "
+               "disponibles. Les documents ouverts ne sont pas touchés.\nFichier\u00A0: %4")
+                .arg(bigfile::size_text(size), needed, available, QDir::toNativeSeparators(path)));
+        box.exec();
+        return false;
+    }
+    QMessageBox box(QMessageBox::Question, tr("Fichier volumineux"),
+                    tr("Le fichier «\u00A0%1\u00A0» fait %2. Voulez-vous l'ouvrir\u00A0?")
+                        .arg(name, bigfile::size_text(size)),
+                    QMessageBox::Yes | QMessageBox::No, this);
+    box.setInformativeText(tr("L'ouvrir demandera environ %1 de mémoire (%2 disponibles) et "
+                              "peut ralentir tout l'ordinateur.")
+                               .arg(needed, available));
+    box.setDefaultButton(QMessageBox::No);
+    return answer(box) == QMessageBox::Yes;
+}
+
+// Shows the first lines and reads the whole file on a worker thread. False,
+// after telling the user, when the file cannot be read.
+bool fp::begin_load(QTextEdit *editor, const QString &path)
+{
+    const textfile::ReadResult head = textfile::read(path, head_bytes);
+    if (head.status != textfile::ReadStatus::Read) {
+        tell_file_error(tr("Impossible de lire le fichier !!!"), head.failure, path);
+        return false;
+    }
+    docinfo *doc = docinfo::of(editor);
+    auto *load = new DocumentLoad(doc, path);
+    doc->load = load;
+    load->shown = bigfile::whole_lines(head.text);
+    // No typing, no undo step, no save until the whole text is in.
+    editor->setReadOnly(true);
+    editor->setPlainText(load->shown);
+    editor->document()->setUndoRedoEnabled(false);
+    editor->document()->setModified(false);
+    load->done = load->shown.size();
+    doc->undecodable = false;
+    doc->form = head.form;
+    ui->onglet->setTabText(ui->onglet->indexOf(editor), QFileInfo(path).fileName());
+
+    auto promise = std::make_shared<QPromise<textfile::ReadResult>>();
+    load->reading.setFuture(promise->future());
+    connect(&load->reading, &QFutureWatcherBase::finished, load,
+            [this, editor] { load_arrived(editor); });
+    QThreadPool::globalInstance()->start([promise, path] {
+        promise->start();
+        promise->addResult(textfile::read(path));
+        promise->finish();
+    });
+    if (editor == cur_editor()) {
+        show_form();
+        show_load_progress();
+    }
+    return true;
+}
+
+void fp::load_arrived(QTextEdit *editor)
+{
+    docinfo *doc = docinfo::of(editor);
+    DocumentLoad *load = doc->load;
+    if (!load)
+        return;
+    textfile::ReadResult read = load->reading.result();
+    if (read.status != textfile::ReadStatus::Read) {
+        // Gone or changed into something unreadable meanwhile: the tab holds
+        // only part of it, which must never be taken for the file.
+        const QString path = load->path;
+        stop_loading(editor);
+        editor->clear();
+        editor->document()->setModified(false);
+        doc->forget();
+        if (editor == cur_editor())
+            mirror_path();
+        ui->onglet->setTabText(ui->onglet->indexOf(editor), QStringLiteral("Nouveau Fichier"));
+        tell_file_error(tr("Impossible de lire le fichier !!!"), read.failure, path);
+        return;
+    }
+    load->read = true;
+    load->text = std::move(read.text);
+    doc->undecodable = read.undecodable;
+    doc->form = read.form;
+    took_file(editor, read.fingerprint);
+    // The first lines were decoded on their own; the whole file may have
+    // said otherwise (bytes further on that are not UTF-8).
+    if (!load->text.startsWith(load->shown))
+        load->done = 0;
+    load->shown.clear();
+    if (editor == cur_editor())
+        show_form();
+    load_slice(editor);
+}
+
+void fp::load_slice(QTextEdit *editor)
+{
+    docinfo *doc = docinfo::of(editor);
+    DocumentLoad *load = doc->load;
+    if (!load)
+        return;
+    QElapsedTimer took;
+    took.start();
+    const qsizetype end = bigfile::slice_end(load->text, load->done, load->slice);
+    const QString slice = load->text.mid(load->done, end - load->done);
+    if (load->done == 0) {
+        // setPlainText keeps the editor's cursor at the start.
+        editor->setPlainText(slice);
+    } else {
+        QTextCursor at_end(editor->document());
+        at_end.movePosition(QTextCursor::End);
+        at_end.insertText(slice);
+    }
+    editor->document()->setModified(false);
+    load->done = end;
+    const qint64 ms = took.elapsed();
+    if (ms < slice_low_ms)
+        load->slice = qMin(load->slice * 2, largest_slice);
+    else if (ms > slice_high_ms)
+        load->slice = qMax(load->slice / 2, smallest_slice);
+    if (load->done < load->text.size()) {
+        if (editor == cur_editor())
+            show_load_progress();
+        QTimer::singleShot(0, load, [this, editor] { load_slice(editor); });
+        return;
+    }
+    end_load(editor);
+}
+
+// The document as a one-call load leaves it: unmodified, no undo history.
+void fp::end_load(QTextEdit *editor)
+{
+    docinfo *doc = docinfo::of(editor);
+    const QString path = doc->load->path;
+    stop_loading(editor);
+    // A change made by another program while the file was read is looked at
+    // now that the text can be compared and reloaded.
+    if (disk_watch)
+        disk_watch->soon(path);
+    if (doc->undecodable)
+        warn_undecodable(path);
+}
+
+// Ends a load under way, leaving in the editor what is in: the caller
+// empties the tab, closes it or reads another file into it.
+void fp::stop_loading(QTextEdit *editor)
+{
+    docinfo *doc = docinfo::of(editor);
+    if (!doc->load)
+        return;
+    delete std::exchange(doc->load, nullptr);
+    editor->document()->setUndoRedoEnabled(true);
+    editor->document()->setModified(false);
+    editor->setReadOnly(false);
+    if (editor == cur_editor())
+        show_load_progress();
+}
+
+// True, after telling the user, when the document cannot be changed or
+// written yet.
+bool fp::busy_loading(QTextEdit *editor)
+{
+    if (!editor || !docinfo::of(editor)->loading())
+        return false;
+    statusBar()->showMessage(tr("Le fichier «\u00A0%1\u00A0» n'est pas encore entièrement "
+                                "chargé\u00A0: patientez un instant.")
+                                 .arg(QFileInfo(docinfo::of(editor)->load->path).fileName()),
+                             message_ms);
+    return true;
+}
+
+void fp::show_load_progress()
+{
+    QTextEdit *editor = cur_editor();
+    const DocumentLoad *load = editor ? docinfo::of(editor)->load : nullptr;
+    if (!load) {
+        if (load_label)
+            load_label->hide();
+        return;
+    }
+    if (!load_label) {
+        load_label = new QLabel;
+        load_label->setObjectName(QStringLiteral("load_label"));
+        ui->statusbar->insertPermanentWidget(0, load_label);
+    }
+    const int percent =
+        load->read && !load->text.isEmpty() ? int(load->done * 100 / load->text.size()) : 0;
+    load_label->setText(tr("Chargement… %1 %").arg(percent));
+    load_label->show();
+}
+
+// A file read in slices may end while another tab is in front: the box
+// then names it.
+void fp::warn_undecodable(const QString &path)
+{
+    QMessageBox box(QMessageBox::Warning, tr("Attention"),
+                    tr("Ce fichier contient des octets qui ne sont pas du texte UTF-8 "
+                       "valide. Ils sont affichés comme «\u00A0\uFFFD\u00A0» et seront remplacés "
+                       "si vous enregistrez le fichier."),
+                    QMessageBox::Ok, this);
+    if (!path.isEmpty())
+        box.setInformativeText(tr("Fichier\u00A0: %1").arg(QDir::toNativeSeparators(path)));
+    box.exec();
+}
