@@ -69,4 +69,15 @@ qsizetype slice_end(const QString &text, qsizetype from, qsizetype chars)
     return line_end < 0 ? text.size() : line_end + 1;
 }
 
+QStringList pieces(const QString &text, qsizetype chars)
+{
+    QStringList out;
+    for (qsizetype from = 0; from < text.size();) {
+        const qsizetype end = slice_end(text, from, chars);
+        out << text.mid(from, end - from);
+        from = end;
+    }
+    return out;
+}
+
 } // namespace bigfile

@@ -5,6 +5,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
 
 namespace bigfile {
 
@@ -44,5 +45,8 @@ QString whole_lines(const QString &head);
 // Where a slice of about `chars` characters from `from` ends: after a line
 // end, so that every line goes in whole and is laid out once.
 qsizetype slice_end(const QString &text, qsizetype from, qsizetype chars);
+
+// The text cut after line ends into pieces of about `chars` characters.
+QStringList pieces(const QString &text, qsizetype chars);
 
 } // namespace bigfile

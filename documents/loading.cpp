@@ -29,6 +29,8 @@ constexpr qint64 slice_low_ms = 15;
 constexpr qint64 slice_high_ms = 40;
 constexpr qsizetype smallest_slice = 4 * 1024;
 constexpr qsizetype largest_slice = 4 * 1024 * 1024;
+// The text waits in pieces of about this many characters.
+constexpr qsizetype piece_chars = 1024 * 1024;
 constexpr int message_ms = 5000;
 } // namespace
 
@@ -79,8 +81,10 @@ bool fp::begin_load(QTextEdit *editor, const QString &path)
     auto *load = new DocumentLoad(doc, path);
     doc->load = load;
     load->shown = bigfile::whole_lines(head.text);
-    // No typing, no undo step, no save until the whole text is in.
+    // No typing, no undo step, no save until the whole text is in; moving
+    // through what is in already works with the keys too.
     editor->setReadOnly(true);
+    editor->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
     editor->setPlainText(load->shown);
     editor->document()->setUndoRedoEnabled(false);
     editor->document()->setModified(false);
@@ -89,13 +93,17 @@ bool fp::begin_load(QTextEdit *editor, const QString &path)
     doc->form = head.form;
     ui->onglet->setTabText(ui->onglet->indexOf(editor), QFileInfo(path).fileName());
 
-    auto promise = std::make_shared<QPromise<textfile::ReadResult>>();
+    auto promise = std::make_shared<QPromise<LoadedFile>>();
     load->reading.setFuture(promise->future());
     connect(&load->reading, &QFutureWatcherBase::finished, load,
             [this, editor] { load_arrived(editor); });
     QThreadPool::globalInstance()->start([promise, path] {
         promise->start();
-        promise->addResult(textfile::read(path));
+        LoadedFile file;
+        file.read = textfile::read(path);
+        file.length = file.read.text.size();
+        file.pieces = bigfile::pieces(std::exchange(file.read.text, QString()), piece_chars);
+        promise->addResult(std::move(file));
         promise->finish();
     });
     if (editor == cur_editor()) {
@@ -111,7 +119,9 @@ void fp::load_arrived(QTextEdit *editor)
     DocumentLoad *load = doc->load;
     if (!load)
         return;
-    textfile::ReadResult read = load->reading.result();
+    // Taken, not copied: the future would hold the text until the end.
+    LoadedFile file = load->reading.future().takeResult();
+    const textfile::ReadResult &read = file.read;
     if (read.status != textfile::ReadStatus::Read) {
         // Gone or changed into something unreadable meanwhile: the tab holds
         // only part of it, which must never be taken for the file.
@@ -127,14 +137,16 @@ void fp::load_arrived(QTextEdit *editor)
         return;
     }
     load->read = true;
-    load->text = std::move(read.text);
+    load->pieces = std::move(file.pieces);
+    load->length = file.length;
     doc->undecodable = read.undecodable;
     doc->form = read.form;
     took_file(editor, read.fingerprint);
     // The first lines were decoded on their own; the whole file may have
     // said otherwise (bytes further on that are not UTF-8).
-    if (!load->text.startsWith(load->shown))
+    if (load->pieces.isEmpty() || !load->pieces.first().startsWith(load->shown))
         load->done = 0;
+    load->offset = load->done;
     load->shown.clear();
     if (editor == cur_editor())
         show_form();
@@ -147,10 +159,18 @@ void fp::load_slice(QTextEdit *editor)
     DocumentLoad *load = doc->load;
     if (!load)
         return;
+    if (load->pieces.isEmpty()) {
+        if (load->done == 0)
+            editor->setPlainText(QString());
+        end_load(editor);
+        return;
+    }
     QElapsedTimer took;
     took.start();
-    const qsizetype end = bigfile::slice_end(load->text, load->done, load->slice);
-    const QString slice = load->text.mid(load->done, end - load->done);
+    const QString piece = load->pieces.first();
+    const qsizetype end = bigfile::slice_end(piece, load->offset, load->slice);
+    const QString slice =
+        end - load->offset == piece.size() ? piece : piece.mid(load->offset, end - load->offset);
     if (load->done == 0) {
         // setPlainText keeps the editor's cursor at the start.
         editor->setPlainText(slice);
@@ -160,13 +180,18 @@ void fp::load_slice(QTextEdit *editor)
         at_end.insertText(slice);
     }
     editor->document()->setModified(false);
-    load->done = end;
+    load->done += slice.size();
+    load->offset = end;
+    if (end == piece.size()) {
+        load->pieces.removeFirst();
+        load->offset = 0;
+    }
     const qint64 ms = took.elapsed();
     if (ms < slice_low_ms)
         load->slice = qMin(load->slice * 2, largest_slice);
     else if (ms > slice_high_ms)
         load->slice = qMax(load->slice / 2, smallest_slice);
-    if (load->done < load->text.size()) {
+    if (!load->pieces.isEmpty()) {
         if (editor == cur_editor())
             show_load_progress();
         QTimer::singleShot(0, load, [this, editor] { load_slice(editor); });
@@ -231,8 +256,7 @@ void fp::show_load_progress()
         load_label->setObjectName(QStringLiteral("load_label"));
         ui->statusbar->insertPermanentWidget(0, load_label);
     }
-    const int percent =
-        load->read && !load->text.isEmpty() ? int(load->done * 100 / load->text.size()) : 0;
+    const int percent = load->read && load->length > 0 ? int(load->done * 100 / load->length) : 0;
     load_label->setText(tr("Chargement… %1 %").arg(percent));
     load_label->show();
 }

@@ -7,6 +7,15 @@
 #include <QFutureWatcher>
 #include <QObject>
 #include <QString>
+#include <QStringList>
+
+// What the worker hands over: the file's facts, and its text in pieces of
+// whole lines, so that the memory of each piece goes once it is in.
+struct LoadedFile {
+    textfile::ReadResult read; // its text is in pieces
+    QStringList pieces;
+    qsizetype length = 0; // characters in all
+};
 
 class DocumentLoad : public QObject
 {
@@ -14,10 +23,12 @@ public:
     DocumentLoad(QObject *parent, const QString &path) : QObject(parent), path(path) {}
 
     const QString path;
-    QFutureWatcher<textfile::ReadResult> reading;
-    bool read = false;  // the whole text has arrived
-    QString text;       // the whole text, once read
-    QString shown;      // the first lines, shown while the file is read
-    qsizetype done = 0; // characters of text already in the editor
+    QFutureWatcher<LoadedFile> reading;
+    bool read = false;    // the whole text has arrived
+    QString shown;        // the first lines, shown while the file is read
+    QStringList pieces;   // the text not in the editor yet
+    qsizetype offset = 0; // characters of the first piece already in
+    qsizetype length = 0; // characters of the whole text
+    qsizetype done = 0;   // characters in the editor
     qsizetype slice = 64 * 1024;
 };

@@ -479,6 +479,10 @@ void tst_textfile::slicesEndAfterWholeLines()
     QFETCH(int, chars);
     QFETCH(int, end);
     QCOMPARE(bigfile::slice_end(text, from, chars), end);
+    const QStringList pieces = bigfile::pieces(text, chars);
+    QCOMPARE(pieces.join(QString()), text);
+    for (qsizetype i = 0; i + 1 < pieces.size(); ++i)
+        QVERIFY(pieces.at(i).endsWith(QLatin1Char('\n')));
 }
 
 FEUILLON_TEST_MAIN(tst_textfile)
