@@ -95,8 +95,10 @@ bool fp::begin_load(QTextEdit *editor, const QString &path)
 
     auto promise = std::make_shared<QPromise<LoadedFile>>();
     load->reading.setFuture(promise->future());
-    connect(&load->reading, &QFutureWatcherBase::finished, load,
-            [this, editor] { load_arrived(editor); });
+    connect(&load->reading, &QFutureWatcherBase::finished, load, [this, editor, load] {
+        if (docinfo::of(editor)->load == load)
+            load_arrived(editor);
+    });
     QThreadPool::globalInstance()->start([promise, path] {
         promise->start();
         LoadedFile file;
@@ -194,7 +196,10 @@ void fp::load_slice(QTextEdit *editor)
     if (!load->pieces.isEmpty()) {
         if (editor == cur_editor())
             show_load_progress();
-        QTimer::singleShot(0, load, [this, editor] { load_slice(editor); });
+        QTimer::singleShot(0, load, [this, editor, load] {
+            if (docinfo::of(editor)->load == load)
+                load_slice(editor);
+        });
         return;
     }
     end_load(editor);
@@ -221,7 +226,11 @@ void fp::stop_loading(QTextEdit *editor)
     docinfo *doc = docinfo::of(editor);
     if (!doc->load)
         return;
-    delete std::exchange(doc->load, nullptr);
+    // Later: this may run inside one of the load's own signals. Whatever it
+    // still has queued checks that it is the editor's load first.
+    DocumentLoad *load = std::exchange(doc->load, nullptr);
+    load->pieces.clear();
+    load->deleteLater();
     editor->document()->setUndoRedoEnabled(true);
     editor->document()->setModified(false);
     editor->setReadOnly(false);
