@@ -8,13 +8,6 @@ exe=$1
 . "$(dirname "$0")/common.sh"
 need_tools Xvfb xdotool import convert
 
-# The right end of the status bar, read off the screen.
-progress_text() { # window
-  import -window "$1" "$work/window.png"
-  convert "$work/window.png" -gravity SouthEast -crop 400x30+0+0 +repage -scale 300% "$work/status.png"
-  tesseract "$work/status.png" - 2>/dev/null | tr -s ' ' | head -n 1
-}
-
 if [ "${2:-}" = --inside ]; then
   work=$3
   big="$work/grand.txt"
@@ -28,7 +21,7 @@ if [ "${2:-}" = --inside ]; then
   [ -n "$main" ] || fail "no window for the big file"
   focus "$main"
   if command -v tesseract >/dev/null 2>&1; then
-    got=$(progress_text "$main")
+    got=$(status_text "$main" SouthEast)
     case $got in Chargement*) echo "ok: status reads '$got'" ;;
     *) fail "status reads '$got', expected 'Chargement… N %'" ;; esac
   else

@@ -52,6 +52,13 @@ answer_save_dialog() { # path
   xdotool key Return
 }
 
+# One end of the window's status bar, read off the screen (tesseract).
+status_text() { # window, SouthWest (left end) or SouthEast (right end)
+  import -window "$1" "$work/window.png"
+  convert "$work/window.png" -gravity "${2:-SouthWest}" -crop 500x30+0+0 +repage -scale 300% "$work/status.png"
+  tesseract "$work/status.png" - 2>/dev/null | tr -s ' ' | head -n 1
+}
+
 running() { kill -0 "$1" 2>/dev/null; }
 wait_ended() { # pid
   wait_until 10 eval "! running $1"

@@ -9,13 +9,6 @@ exe=$1
 . "$(dirname "$0")/common.sh"
 need_tools Xvfb xdotool import convert
 
-# The status line of the main window, read off the screen.
-status_text() { # window
-  import -window "$1" "$work/window.png"
-  convert "$work/window.png" -gravity SouthWest -crop 500x30+0+0 +repage -scale 300% "$work/status.png"
-  tesseract "$work/status.png" - 2>/dev/null | tr -s ' ' | head -n 1
-}
-
 status_starts() { got=$(status_text "$1"); case $got in "$2"*) return 0 ;; esac; return 1; }
 expect_status() { # window, expected beginning of the status line
   command -v tesseract >/dev/null 2>&1 || { echo "note: tesseract missing, status line not read"; return 0; }
