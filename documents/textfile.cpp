@@ -287,11 +287,15 @@ ReadResult read(const QString &path, qint64 head)
     // No text mode: it would delete every carriage return, also lone ones.
     // readAll() rather than the size: /proc files say 0 and have content.
     errno = 0;
-    const QByteArray bytes = head < 0 ? file.readAll() : file.read(head);
+    QByteArray bytes = head < 0 ? file.readAll() : file.read(head);
     if (file.error() != QFileDevice::NoError) {
         result.failure = failureOf(errno);
         return result;
     }
+    // A head cut inside a character would look like bytes that are not
+    // UTF-8, and be decoded as another encoding than the whole file's.
+    if (head >= 0 && bytes.lastIndexOf('\n') > 0)
+        bytes.truncate(bytes.lastIndexOf('\n') + 1);
     result.text = decode(bytes, &result.undecodable, &result.form);
     if (head < 0)
         result.fingerprint = fingerprint::of(path, st, bytes);

@@ -44,8 +44,8 @@ struct ReadResult {
     Fingerprint fingerprint;         // of the file and the bytes read, when Read
 };
 
-// Reads a regular file whole, or only its first `head` bytes when head is 0
-// or more (then without a fingerprint). Folders, devices and FIFOs are
+// Reads a regular file whole, or only its first `head` bytes, up to their
+// last line feed, when head is 0 or more (then without a fingerprint). Folders, devices and FIFOs are
 // refused before anything is opened, so a read never blocks.
 ReadResult read(const QString &path, qint64 head = -1);
 

@@ -41,6 +41,8 @@ private slots:
     void writeBeyondFileSizeLimitKeepsOldFile();
     void writeOnFullDiskKeepsOldFile();
     void everyFailureHasItsOwnSentence();
+    void headOfAFileReadsAsTheWholeFile_data();
+    void headOfAFileReadsAsTheWholeFile();
     void bigFileIsOpenedOnlyIfItCanBeHeld_data();
     void bigFileIsOpenedOnlyIfItCanBeHeld();
     void slicesEndAfterWholeLines_data();
@@ -421,6 +423,37 @@ void tst_textfile::everyFailureHasItsOwnSentence()
         sentences << textfile::describe(Failure(f));
     QCOMPARE(sentences.size(), int(Failure::Other));
     QVERIFY(!sentences.contains(QString()));
+}
+
+void tst_textfile::headOfAFileReadsAsTheWholeFile_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<int>("head");
+    const QByteArray line = "d\xC3\xA9j\xC3\xA0 l\xC3\xA0\n";
+    QTest::newRow("UTF-8 cut inside a character")
+        << line.repeated(100) << int(line.size() * 50 + 2);
+    QTest::newRow("UTF-8 cut after a line") << line.repeated(100) << int(line.size() * 50);
+    QTest::newRow("Windows-1252") << QByteArray("d\xE9j\xE0\n").repeated(100) << 52;
+    QStringEncoder utf16(QStringEncoder::Utf16LE, QStringEncoder::Flag::WriteBom);
+    const QByteArray utf16Text = utf16.encode(QStringLiteral("\u00E9t\u00E9\n").repeated(100));
+    QTest::newRow("UTF-16 with mark, odd cut") << utf16Text << 51;
+}
+
+// The first lines shown while a big file is read are those the whole file
+// gives, in its own encoding.
+void tst_textfile::headOfAFileReadsAsTheWholeFile()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(int, head);
+    QTemporaryDir dir;
+    const QString path = makeFile(dir, "tete.txt", bytes);
+    const textfile::ReadResult whole = textfile::read(path);
+    const textfile::ReadResult start = textfile::read(path, head);
+    QCOMPARE(start.status, textfile::ReadStatus::Read);
+    QCOMPARE(start.form.charset, whole.form.charset);
+    const QString shown = bigfile::whole_lines(start.text);
+    QVERIFY(shown.size() > 10);
+    QVERIFY2(whole.text.startsWith(shown), qPrintable(shown));
 }
 
 void tst_textfile::bigFileIsOpenedOnlyIfItCanBeHeld_data()
