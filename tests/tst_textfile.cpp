@@ -41,6 +41,8 @@ private slots:
     void writeBeyondFileSizeLimitKeepsOldFile();
     void writeOnFullDiskKeepsOldFile();
     void everyFailureHasItsOwnSentence();
+    void contentHashIsTheSameInEveryProcess_data();
+    void contentHashIsTheSameInEveryProcess();
     void headOfAFileReadsAsTheWholeFile_data();
     void headOfAFileReadsAsTheWholeFile();
     void bigFileIsOpenedOnlyIfItCanBeHeld_data();
@@ -423,6 +425,35 @@ void tst_textfile::everyFailureHasItsOwnSentence()
         sentences << textfile::describe(Failure(f));
     QCOMPARE(sentences.size(), int(Failure::Other));
     QVERIFY(!sentences.contains(QString()));
+}
+
+void tst_textfile::contentHashIsTheSameInEveryProcess_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<quint64>("expected");
+    QByteArray mixed;
+    for (int i = 0; i < 1000; ++i)
+        mixed += char(i * 7);
+    QTest::newRow("empty") << QByteArray() << Q_UINT64_C(5377221171026943749);
+    QTest::newRow("three bytes") << QByteArray("abc") << Q_UINT64_C(15634647704927922497);
+    QTest::newRow("1000 bytes") << mixed << Q_UINT64_C(15519741845806080263);
+}
+
+// The journal keeps a file's hash for the next run: a hash seeded anew in
+// each process would say that every file changed. Each byte counts.
+void tst_textfile::contentHashIsTheSameInEveryProcess()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(quint64, expected);
+    QCOMPARE(fingerprint::hash(bytes), expected);
+    QSet<quint64> seen{fingerprint::hash(bytes)};
+    for (qsizetype i = 0; i < qMin<qsizetype>(bytes.size(), 100); ++i) {
+        QByteArray changed = bytes;
+        changed[i] = char(changed.at(i) ^ 1);
+        seen.insert(fingerprint::hash(changed));
+    }
+    seen.insert(fingerprint::hash(bytes + '\0'));
+    QCOMPARE(seen.size(), qMin<qsizetype>(bytes.size(), 100) + 2);
 }
 
 void tst_textfile::headOfAFileReadsAsTheWholeFile_data()
