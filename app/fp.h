@@ -209,6 +209,7 @@ private:
     void journal_soon();
     void write_journal(bool now);
     void copy_slices();
+    void follow_change_in_copy(QTextEdit *editor, int at, int removed, int added);
     void journal_copy(QTextEdit *editor, const QString &text, bool now);
     void forget_journal(QTextEdit *editor);
     void finish_journal();

@@ -19,6 +19,7 @@
 #include <QSessionManager>
 #include <QStatusBar>
 #include <QTextBlock>
+#include <QTextCursor>
 #include <QTextDocument>
 #include <QTextEdit>
 #include <QThreadPool>
@@ -155,6 +156,36 @@ void fp::copy_slices()
     }
     if (more)
         QTimer::singleShot(0, this, &fp::copy_slices);
+}
+
+// Typing while a big document is copied: the part already copied takes the
+// change, so the copy goes on and holds the text as it is now. Dropping it
+// instead would mean that steady typing never lets any copy end.
+void fp::follow_change_in_copy(QTextEdit *editor, int at, int removed, int added)
+{
+    docinfo *doc = docinfo::of(editor);
+    if (doc->copy_block < 0)
+        return;
+    QTextDocument *document = editor->document();
+    // The copy ends with the last copied block; the separator after it is
+    // at position copied, and the next block starts one further.
+    const int copied = doc->copy_block == 0 ? -1 : int(doc->copy.size());
+    if (at + removed <= copied) {
+        QTextCursor range(document);
+        range.setPosition(at);
+        range.setPosition(at + added, QTextCursor::KeepAnchor);
+        QString text = range.selectedText();
+        text.replace(QChar::ParagraphSeparator, QLatin1Char('\n'));
+        doc->copy.replace(at, removed, text);
+        doc->copy_block = document->findBlock(int(doc->copy.size()) + 1).blockNumber();
+    } else if (at <= copied) {
+        // Across the end of the copy: copied again from the changed block.
+        const QTextBlock from = document->findBlock(at);
+        doc->copy.truncate(from.blockNumber() == 0 ? 0 : from.position() - 1);
+        doc->copy_block = from.blockNumber();
+    }
+    // Further on, the blocks are read as they are when their turn comes.
+    doc->copy_revision = document->revision();
 }
 
 // Hands one document's text to the writer (or writes it at once).

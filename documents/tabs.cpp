@@ -7,6 +7,7 @@
 
 #include <QTabWidget>
 #include <QTextCursor>
+#include <QTextDocument>
 #include <QTextEdit>
 
 namespace {
@@ -58,6 +59,10 @@ void fp::newtab()
     editor->setAcceptRichText(false);
     editor->viewport()->installEventFilter(file_drops);
     connect(editor, &QTextEdit::textChanged, this, &fp::journal_soon);
+    connect(editor->document(), &QTextDocument::contentsChange, this,
+            [this, editor](int at, int removed, int added) {
+                follow_change_in_copy(editor, at, removed, added);
+            });
     const int at = ui->onglet->currentIndex() + 1;
     ui->onglet->insertTab(at, editor, QStringLiteral("Nouvelle Onglet"));
     ui->onglet->setCurrentIndex(at);

@@ -12,6 +12,7 @@
 
 #include <QAction>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QStatusBar>
 #include <QTemporaryDir>
 #include <csignal>
@@ -114,7 +115,7 @@ void tst_journal::typedTextReachesTheJournalAndGoesOnceDropped()
 void tst_journal::bigDocumentReachesTheJournalWhole()
 {
     QString text;
-    for (int line = 0; text.size() < (3 << 20) / 2; ++line)
+    for (int line = 0; text.size() < (4 << 20); ++line)
         text += QStringLiteral("ligne %1 : le chat dort près du feu\n").arg(line);
     auto w = startWindow();
     action(*w, "actionNouvelle_Onglet")->trigger();
@@ -132,6 +133,27 @@ void tst_journal::bigDocumentReachesTheJournalWhole()
     QTest::qWait(2100); // the copy has begun
     type(editor, "c");
     QVERIFY(QTest::qWaitFor([&] { return journaled() == "abc" + text; }, 10000));
+
+    // Typing that never pauses, at both ends, still reaches the journal,
+    // and each copy is the text as it was at one moment.
+    const auto state = [&](const QString &copy) {
+        const qsizetype starts = copy.indexOf(QLatin1String("abc"));
+        const qsizetype ends = copy.size() - (copy.lastIndexOf(QLatin1Char('\n')) + 1);
+        const bool whole = starts >= 0 && copy.left(starts) == QString(starts, QLatin1Char('s')) &&
+                           copy.right(ends) == QString(ends, QLatin1Char('e')) &&
+                           copy.mid(starts, copy.size() - starts - ends) == "abc" + text &&
+                           (starts == ends || starts == ends + 1);
+        return whole ? starts : -1;
+    };
+    QElapsedTimer typing;
+    typing.start();
+    int keys = 0;
+    while (state(journaled()) < 1 && typing.elapsed() < 15000) {
+        editor->moveCursor(keys % 2 ? QTextCursor::End : QTextCursor::Start);
+        type(editor, keys++ % 2 ? "e" : "s");
+        QTest::qWait(10);
+    }
+    QVERIFY2(state(journaled()) >= 1, qPrintable(journaled().left(40)));
     markAllSaved(*w);
 }
 
