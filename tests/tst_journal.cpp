@@ -6,6 +6,7 @@
 #include "dialogs.h"
 #include "documents/journal.h"
 #include "documents/textfile.h"
+#include "faults.h"
 #include "files.h"
 #include "reliability.h"
 #include "window.h"
@@ -13,6 +14,7 @@
 #include <QAction>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QSignalSpy>
 #include <QStatusBar>
 #include <QTemporaryDir>
 #include <csignal>
@@ -33,6 +35,7 @@ private slots:
     void aRunningFeuillonKeepsItsEntries();
     void restoredTextIsCheckedAgainstItsFile();
     void endSignalsKeepEveryUnsavedText();
+    void unwritableJournalIsToldAndEditingGoesOn_data();
     void unwritableJournalIsToldAndEditingGoesOn();
 };
 
@@ -301,22 +304,59 @@ void tst_journal::endSignalsKeepEveryUnsavedText()
                 QStringLiteral("every unsaved text kept, offered and restored at the next start"));
 }
 
+void tst_journal::unwritableJournalIsToldAndEditingGoesOn_data()
+{
+    QTest::addColumn<QString>("fault");
+    QTest::addColumn<int>("freeKib");
+    QTest::newRow("its folder is a file") << "file" << 0;
+    // With no room the run cannot even take its lock; with a little, the
+    // lock fits and the copies do not.
+    QTest::newRow("full disk, 0 KiB free") << "full" << 0;
+    QTest::newRow("full disk, 4 KiB free") << "full" << 4;
+}
+
 void tst_journal::unwritableJournalIsToldAndEditingGoesOn()
 {
+    QFETCH(QString, fault);
+    QFETCH(int, freeKib);
     QDir(journal::journal_root()).removeRecursively();
-    QVERIFY(QDir().mkpath(QFileInfo(journal::journal_root()).path()));
-    QVERIFY(writeFileBytes(journal::journal_root(), "pas un dossier"));
+    std::unique_ptr<SmallDisk> disk;
+    if (fault == "file") {
+        QVERIFY(QDir().mkpath(QFileInfo(journal::journal_root()).path()));
+        QVERIFY(writeFileBytes(journal::journal_root(), "pas un dossier"));
+    } else {
+        disk = std::make_unique<SmallDisk>(journal::journal_root(), 64);
+        if (!disk->ok)
+            QSKIP("mounting a small tmpfs needs root (CAP_SYS_ADMIN)");
+        QVERIFY(disk->leaveFree(freeKib * 1024));
+    }
     QTemporaryDir dir;
-    const QString path = dir.filePath("a.txt");
-    auto w = startWindow({"feuillon", path});
-    QVERIFY(w->statusBar()->currentMessage().contains("copie de secours"));
-    type(currentEditor(*w), "texte");
+    // Bigger than the room left, so no copy of it can fit.
+    const QByteArray before = numberedText(20 * 1024);
+    const QString path = makeFile(dir, "a.txt", before);
     DialogAnswerer none;
+    auto w = startWindow({"feuillon", path});
+    const auto toldNow = [&w] {
+        return w->statusBar()->currentMessage().contains("copie de secours") ? 1 : 0;
+    };
+    int told = toldNow();
+    QSignalSpy messages(w->statusBar(), &QStatusBar::messageChanged);
+    type(currentEditor(*w), "texte ");
+    QTRY_VERIFY_WITH_TIMEOUT(toldNow() || told, 10000);
+    // More typing, and the next copy tried after the pause: not told again.
+    type(currentEditor(*w), "encore ");
+    QTest::qWait(2500);
+    for (const QList<QVariant> &message : std::as_const(messages))
+        told += message.first().toString().contains("copie de secours") ? 1 : 0;
+    QCOMPARE(told, 1);
     action(*w, "ac_enr")->trigger();
-    QCOMPARE(fileBytes(path), QByteArray("texte"));
+    QCOMPARE(fileBytes(path), "texte encore " + before);
     QCOMPARE(none.seen().size(), 0);
-    reliability(QStringLiteral("recovery journal cannot be written (its folder is a file)"), 1,
-                QStringLiteral("told once in the status bar, editing and saving go on"));
+    reliability(QStringLiteral("recovery journal cannot be written (%1)")
+                    .arg(QString::fromLatin1(QTest::currentDataTag())),
+                1,
+                QStringLiteral("told once in the status bar, no box, editing and saving go on, "
+                               "the saved file exact"));
     w.reset();
     QFile::remove(journal::journal_root());
 }
