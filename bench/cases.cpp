@@ -710,7 +710,12 @@ void encodings(Report &report, const Options &o)
                  {"Windows-1252, CRLF", "windows-1252", false, "\r\n"},
                  {"UTF-16 LE with mark, CRLF", "UTF-16LE", true, "\r\n"}};
     const QString path = o.workDir + QStringLiteral("/form.txt");
-    const QString saved = o.workDir + QStringLiteral("/form-saved.txt");
+    // Each save under a name of its own: a file taken away behind Feuillon's
+    // back would be asked about before the next save.
+    int serial = 0;
+    const auto saved = [&](int n) {
+        return o.workDir + QStringLiteral("/form-saved-%1.txt").arg(n);
+    };
     const QString size = sizeName(text.size());
     Stats utf8Read, utf8Load, utf8Save;
     for (const auto &form : forms) {
@@ -740,8 +745,7 @@ void encodings(Report &report, const Options &o)
         const Stats read = measure(o.runs, nullptr, [&] { textfile::decode(bytes, nullptr); });
         auto w = newWindow();
         const Stats load = measure(o.runs, nullptr, [&] { w->load_file(path); });
-        const auto fresh = [&] { QFile::remove(saved); };
-        const Stats save = measure(o.runs, fresh, [&] { w->write_file(saved); });
+        const Stats save = measure(o.runs, nullptr, [&] { w->write_file(saved(++serial)); });
         discard(w);
         const QString against = first ? QStringLiteral("before") : QStringLiteral("UTF-8, LF");
         report.add({QStringLiteral("Decode %1 %2 (vs %3)").arg(size, form.name, against), read,
@@ -757,7 +761,8 @@ void encodings(Report &report, const Options &o)
         }
     }
     QFile::remove(path);
-    QFile::remove(saved);
+    for (int n = 1; n <= serial; ++n)
+        QFile::remove(saved(n));
 }
 
 namespace {
