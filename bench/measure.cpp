@@ -5,7 +5,6 @@
 #include <QFile>
 #include <QStringList>
 #include <algorithm>
-#include <sys/resource.h>
 #include <valgrind/callgrind.h>
 
 namespace bench {
@@ -178,11 +177,21 @@ QString Report::plain() const
     return out;
 }
 
+// The high-water mark of this process's own memory. getrusage's maxrss is
+// not it: a child started by the bench inherits the bench's peak through
+// fork and keeps it across exec.
 double peakMemoryMiB()
 {
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return usage.ru_maxrss / 1024.0;
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return 0;
+    // Read whole: a file of /proc tells no size, so atEnd() holds at once.
+    const QList<QByteArray> lines = status.readAll().split('\n');
+    for (const QByteArray &line : lines) {
+        if (line.startsWith("VmHWM:"))
+            return line.mid(6).trimmed().split(' ').value(0).toDouble() / 1024.0;
+    }
+    return 0;
 }
 
 } // namespace bench
