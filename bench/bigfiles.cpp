@@ -23,6 +23,8 @@ namespace bench {
 
 namespace {
 
+constexpr int endLimitMs = 180000;
+
 QTextEdit *currentEditor(fp &window)
 {
     return qobject_cast<QTextEdit *>(
@@ -92,19 +94,21 @@ int bigChild(const QString &path, qsizetype characters)
         return editor && !editor->isReadOnly() &&
                editor->document()->characterCount() - 1 == characters && layoutFinished(editor);
     };
-    while (!loaded() && clock.elapsed() < 900000)
+    // Laid out in the background, 100 MB takes far longer than a bench may
+    // wait: past the limit the end is told as not reached.
+    while (!loaded() && clock.elapsed() < endLimitMs)
         QApplication::processEvents(QEventLoop::AllEvents, 5);
-    const double end = clock.nsecsElapsed() / 1e6;
+    const double end = loaded() ? clock.nsecsElapsed() / 1e6 : -1;
     tick.stop();
     // The gap in which the end was seen counts too.
     longest = qMax(longest, double(clock.nsecsElapsed() - last) / 1e6);
     // A paint may still be due if none showed text before the end.
-    while (first.ms < 0 && clock.elapsed() < 900000)
+    while (first.ms < 0 && clock.elapsed() < endLimitMs + 60000)
         QApplication::processEvents(QEventLoop::AllEvents, 5);
     std::printf("big %f %f %f %f\n", first.ms, longest, end, peakMemoryMiB());
     if (QTextEdit *editor = currentEditor(window))
         editor->document()->setModified(false);
-    return loaded() ? 0 : 1;
+    return 0;
 }
 
 void bigFiles(Report &report, const Options &o)
@@ -120,8 +124,11 @@ void bigFiles(Report &report, const Options &o)
                 return;
         }
         // One load per process, so that the peak memory is that load's.
-        const int runs = bytes >= (50 << 20) ? qMin(o.runs, 2) : qMin(o.runs, 3);
+        const int runs = bytes >= (100 << 20)  ? 1
+                         : bytes >= (50 << 20) ? qMin(o.runs, 2)
+                                               : qMin(o.runs, 3);
         QList<double> first, pause, end, peak;
+        int unfinished = 0;
         for (int run = 0; run < runs; ++run) {
             QProcess child;
             child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
@@ -135,7 +142,10 @@ void bigFiles(Report &report, const Options &o)
             }
             first << f[1].toDouble();
             pause << f[2].toDouble();
-            end << f[3].toDouble();
+            if (f[3].toDouble() >= 0)
+                end << f[3].toDouble();
+            else
+                ++unfinished;
             peak << f[4].toDouble();
         }
         QFile::remove(path);
@@ -159,6 +169,13 @@ void bigFiles(Report &report, const Options &o)
                     {},
                     QStringLiteral("–"),
                     QStringLiteral("layout")});
+        if (unfinished > 0)
+            report.note(QStringLiteral("Big file %1 opened: in %2 run(s) the load had not ended "
+                                       "%3 s after the open (the layout still running); the end "
+                                       "row holds the other runs only.")
+                            .arg(name)
+                            .arg(unfinished)
+                            .arg(endLimitMs / 1000));
         report.note(QStringLiteral("Peak memory, big file %1 opened (whole process, %2 run(s)): "
                                    "%3 MiB.")
                         .arg(name)
