@@ -22,6 +22,7 @@ void tabSwitching(Report &report, const Options &options);
 void saving(Report &report, const Options &options);
 void journalCopies(Report &report, const Options &options);
 void encodings(Report &report, const Options &options);
+void bigFiles(Report &report, const Options &options);
 
 // Shared by the cases.
 QList<qsizetype> sizesOf(const Options &o, const QList<qsizetype> &usual);
@@ -30,7 +31,9 @@ void fingerprints(Report &report, const Options &options);
 void watching(Report &report, const Options &options);
 
 // Helper modes of the bench program, run as child processes of the bench.
-int bareWindow(); // the bare main window alone, until killed
+// The bare main window alone, or the widgets of Feuillon's form, until killed.
+int bareWindow(bool form);
 int openChild(const QString &side, const QString &path, int runs);
+int bigChild(const QString &path, qsizetype characters);
 
 } // namespace bench

@@ -82,7 +82,8 @@ void journalCopies(Report &report, const Options &o)
         report.add({QStringLiteral("Longest pause of the window while a %1 document is copied "
                                    "to the journal (bare: same wait, no journal)")
                         .arg(sizeName(size)),
-                    fromSamples(withJournal), fromSamples(without), QStringLiteral("≤ 50 ms")});
+                    fromSamples(withJournal), fromSamples(without), QStringLiteral("≤ 50 ms"),
+                    QStringLiteral("pause")});
         const QDateTime before = newestEntry();
         QElapsedTimer onDisk;
         typeOne(editor);

@@ -1,13 +1,15 @@
 // Feuillon's benchmarks: each operation a user sees, through Feuillon's own
 // code and through the bare Qt widgets, in the same run.
-// Usage: feuillon_bench [--quick] [--runs N] [--markdown FILE] [case ...]
-// The bench starts itself as a child with --bare-window or --open-child.
+// Usage: feuillon_bench [--quick] [--runs N] [--count] [--markdown FILE] [case ...]
+// The bench starts itself as a child with --bare-window, --form-window,
+// --open-child or --big-child.
 #include "cases.h"
 #include "environment.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QFile>
+#include <QRegularExpression>
 #include <cstdio>
 
 int main(int argc, char **argv)
@@ -18,9 +20,11 @@ int main(int argc, char **argv)
         qputenv("QT_QPA_PLATFORM", "xcb");
     const QTemporaryDir &home = feuillon_test::isolateEnvironment();
     QApplication app(argc, argv);
-    // The baseline of the start-up case: nothing but the bare window.
+    // The baselines of the start-up case: nothing but the bare window.
     if (QCoreApplication::arguments().contains(QStringLiteral("--bare-window")))
-        return bench::bareWindow();
+        return bench::bareWindow(false);
+    if (QCoreApplication::arguments().contains(QStringLiteral("--form-window")))
+        return bench::bareWindow(true);
 
     QCommandLineParser parser;
     parser.addHelpOption();
@@ -35,11 +39,17 @@ int main(int argc, char **argv)
     QCommandLineOption size(QStringLiteral("kb"),
                             QStringLiteral("One document size for every case (to profile)."),
                             QStringLiteral("KB"));
-    parser.addOptions({quick, runs, markdown, openChild, size});
+    QCommandLineOption bigChild(QStringLiteral("big-child"),
+                                QStringLiteral("Child run: open FILE of N characters in Feuillon."),
+                                QStringLiteral("N"));
+    QCommandLineOption count(QStringLiteral("count"),
+                             QStringLiteral("Count instructions under callgrind instead of "
+                                            "timing (in-process cases only)."));
+    parser.addOptions({quick, runs, markdown, openChild, bigChild, size, count});
     parser.addPositionalArgument(
         QStringLiteral("case"),
         QStringLiteral("startup open keys status search tabs save journal encodings fingerprint "
-                       "watch"));
+                       "watch bigfiles"));
     parser.process(app);
 
     bench::Options options;
@@ -48,6 +58,19 @@ int main(int argc, char **argv)
     options.workDir = home.path();
     options.size = qsizetype(parser.value(size).toLongLong()) << 10;
 
+    if (parser.isSet(bigChild))
+        return bench::bigChild(parser.positionalArguments().value(0),
+                               qsizetype(parser.value(bigChild).toLongLong()));
+    if (parser.isSet(count)) {
+        bench::setCounting(true);
+        if (!bench::counting()) {
+            std::fprintf(stderr, "bench: --count needs the bench to run under valgrind "
+                                 "--tool=callgrind --instr-atstart=no\n");
+            return 1;
+        }
+    }
+    if (bench::counting())
+        options.runs = 1;
     if (parser.isSet(openChild))
         return bench::openChild(parser.value(openChild), parser.positionalArguments().value(0),
                                 options.runs);
@@ -55,7 +78,13 @@ int main(int argc, char **argv)
     QStringList wanted = parser.positionalArguments();
     if (wanted.isEmpty())
         wanted = {"startup", "open",    "keys",      "status",      "search", "tabs",
-                  "save",    "journal", "encodings", "fingerprint", "watch"};
+                  "save",    "journal", "encodings", "fingerprint", "watch",  "bigfiles"};
+    // Counted, only the cases timed inside this process mean anything; the
+    // others start processes, wait for the disk or watch the clock.
+    if (bench::counting())
+        wanted = QStringList{"startup", "keys", "status", "search", "tabs", "save"}.filter(
+            QRegularExpression(QStringLiteral("^(") + wanted.join(QLatin1Char('|')) +
+                               QStringLiteral(")$")));
     bench::Report report;
     const struct {
         const char *name;
@@ -65,7 +94,7 @@ int main(int argc, char **argv)
                  {"search", bench::findAndReplace}, {"tabs", bench::tabSwitching},
                  {"save", bench::saving},           {"journal", bench::journalCopies},
                  {"encodings", bench::encodings},   {"fingerprint", bench::fingerprints},
-                 {"watch", bench::watching}};
+                 {"watch", bench::watching},        {"bigfiles", bench::bigFiles}};
     for (const auto &c : cases) {
         if (!wanted.contains(QLatin1String(c.name)))
             continue;
@@ -76,7 +105,8 @@ int main(int argc, char **argv)
     if (parser.isSet(markdown)) {
         QFile out(parser.value(markdown));
         if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
-            out.write(report.markdown().toUtf8()) < 0) {
+            out.write((bench::counting() ? report.countsMarkdown() : report.markdown()).toUtf8()) <
+                0) {
             std::fprintf(stderr, "bench: cannot write %s\n", qPrintable(parser.value(markdown)));
             return 1;
         }

@@ -1,13 +1,26 @@
 #include "measure.h"
 
+#include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QStringList>
 #include <algorithm>
-#include <sys/resource.h>
+#include <valgrind/callgrind.h>
 
 namespace bench {
 
-Stats fromSamples(QList<double> samples)
+namespace {
+double medianOf(QList<double> &sorted)
+{
+    const qsizetype n = sorted.size();
+    return n % 2 ? sorted.at(n / 2) : (sorted.at(n / 2 - 1) + sorted.at(n / 2)) / 2;
+}
+
+bool countMode = false;
+int dumpsRead = 0;
+} // namespace
+
+Stats fromSamples(QList<double> samples, QList<double> counts)
 {
     Stats s;
     if (samples.isEmpty())
@@ -15,23 +28,70 @@ Stats fromSamples(QList<double> samples)
     std::sort(samples.begin(), samples.end());
     s.min = samples.first();
     s.max = samples.last();
-    const qsizetype n = samples.size();
-    s.median = n % 2 ? samples.at(n / 2) : (samples.at(n / 2 - 1) + samples.at(n / 2)) / 2;
+    s.median = medianOf(samples);
+    counts.removeAll(0.0);
+    if (!counts.isEmpty()) {
+        std::sort(counts.begin(), counts.end());
+        s.instructions = medianOf(counts);
+    }
     return s;
+}
+
+void setCounting(bool on)
+{
+    countMode = on && RUNNING_ON_VALGRIND;
+}
+
+bool counting()
+{
+    return countMode;
+}
+
+void countStart()
+{
+    if (!countMode)
+        return;
+    CALLGRIND_ZERO_STATS;
+    CALLGRIND_START_INSTRUMENTATION;
+}
+
+// Callgrind writes each dump as a file of its own, numbered in order, next
+// to the output file that scripts/bench.sh names; its "totals:" line holds
+// the instructions since the counters were zeroed.
+double countStop()
+{
+    if (!countMode)
+        return 0;
+    CALLGRIND_STOP_INSTRUMENTATION;
+    CALLGRIND_DUMP_STATS_AT("bench");
+    const QString base = qEnvironmentVariable("FEUILLON_BENCH_COUNT_FILE");
+    QFile dump(base + QLatin1Char('.') + QString::number(++dumpsRead));
+    if (!dump.open(QIODevice::ReadOnly))
+        return 0;
+    double total = 0;
+    while (!dump.atEnd()) {
+        const QByteArray line = dump.readLine().trimmed();
+        if (line.startsWith("totals:") || line.startsWith("summary:"))
+            total = line.mid(line.indexOf(':') + 1).trimmed().split(' ').value(0).toDouble();
+    }
+    dump.remove();
+    return total;
 }
 
 Stats measure(int runs, const std::function<void()> &prepare, const std::function<void()> &work)
 {
-    QList<double> samples;
+    QList<double> samples, counts;
     for (int i = 0; i < runs; ++i) {
         if (prepare)
             prepare();
         QElapsedTimer t;
         t.start();
+        countStart();
         work();
+        counts.append(countStop());
         samples.append(t.nsecsElapsed() / 1e6);
     }
-    return fromSamples(samples);
+    return fromSamples(samples, counts);
 }
 
 void Report::add(const Row &row)
@@ -59,36 +119,79 @@ static QString ratio(const Row &r)
     return QString::number(r.feuillon.median / r.bare.median, 'f', 2);
 }
 
+static QString until(const Row &r)
+{
+    return r.until.isEmpty() ? QStringLiteral("call") : r.until;
+}
+
 QString Report::markdown() const
 {
-    QString out =
-        QStringLiteral("| Operation | Feuillon, ms: median (min–max) | Bare Qt, ms | Ratio | "
-                       "Target |\n|---|---|---|---|---|\n");
+    QString out = QStringLiteral(
+        "| Operation | Until | Feuillon, ms: median (min–max) | Bare Qt, ms | Ratio | "
+        "Target |\n|---|---|---|---|---|---|\n");
     for (const Row &r : m_rows)
-        out += QStringLiteral("| %1 | %2 | %3 | %4 | %5 |\n")
-                   .arg(r.operation, ms(r.feuillon),
+        out += QStringLiteral("| %1 | %2 | %3 | %4 | %5 | %6 |\n")
+                   .arg(r.operation, until(r), ms(r.feuillon),
                         r.bare.median > 0 ? ms(r.bare) : QStringLiteral("–"), ratio(r), r.target);
     for (const QString &n : m_notes)
         out += QStringLiteral("\n") + n + QStringLiteral("\n");
     return out;
 }
 
+static QString millions(double instructions)
+{
+    return instructions > 0 ? QString::number(instructions / 1e6, 'f', 2) : QStringLiteral("–");
+}
+
+QString Report::countsMarkdown() const
+{
+    QString out = QStringLiteral("| Operation | Until | Instructions, Feuillon (millions) | "
+                                 "Bare Qt | Ratio | Target |\n|---|---|---|---|---|---|\n");
+    for (const Row &r : m_rows) {
+        if (r.feuillon.instructions <= 0)
+            continue;
+        const QString ratio =
+            r.bare.instructions > 0
+                ? QString::number(r.feuillon.instructions / r.bare.instructions, 'f', 2)
+                : QStringLiteral("–");
+        out += QStringLiteral("| %1 | %2 | %3 | %4 | %5 | %6 |\n")
+                   .arg(r.operation, until(r), millions(r.feuillon.instructions),
+                        millions(r.bare.instructions), ratio, r.target);
+    }
+    return out;
+}
+
 QString Report::plain() const
 {
     QString out;
-    for (const Row &r : m_rows)
-        out += QStringLiteral("%1\n    feuillon %2 ms   bare %3 ms   ratio %4   target %5\n")
-                   .arg(r.operation, ms(r.feuillon), ms(r.bare), ratio(r), r.target);
+    for (const Row &r : m_rows) {
+        out +=
+            QStringLiteral("%1 [to %6]\n    feuillon %2 ms   bare %3 ms   ratio %4   target %5\n")
+                .arg(r.operation, ms(r.feuillon), ms(r.bare), ratio(r), r.target, until(r));
+        if (r.feuillon.instructions > 0)
+            out += QStringLiteral("    instructions: feuillon %1 M   bare %2 M\n")
+                       .arg(millions(r.feuillon.instructions), millions(r.bare.instructions));
+    }
     for (const QString &n : m_notes)
         out += n + QStringLiteral("\n");
     return out;
 }
 
+// The high-water mark of this process's own memory. getrusage's maxrss is
+// not it: a child started by the bench inherits the bench's peak through
+// fork and keeps it across exec.
 double peakMemoryMiB()
 {
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return usage.ru_maxrss / 1024.0;
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return 0;
+    // Read whole: a file of /proc tells no size, so atEnd() holds at once.
+    const QList<QByteArray> lines = status.readAll().split('\n');
+    for (const QByteArray &line : lines) {
+        if (line.startsWith("VmHWM:"))
+            return line.mid(6).trimmed().split(' ').value(0).toDouble() / 1024.0;
+    }
+    return 0;
 }
 
 } // namespace bench

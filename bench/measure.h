@@ -9,17 +9,29 @@ namespace bench {
 
 struct Stats {
     double median = 0, min = 0, max = 0; // milliseconds
+    double instructions = 0;             // median, in the count mode only
 };
 
 // Runs `prepare` (untimed) then `work` (timed), `runs` times.
 Stats measure(int runs, const std::function<void()> &prepare, const std::function<void()> &work);
-Stats fromSamples(QList<double> samples);
+Stats fromSamples(QList<double> samples, QList<double> counts = {});
+
+// The count mode: the bench runs under callgrind (scripts/bench.sh --count)
+// and each timed piece of work is counted in instructions, a figure that a
+// loaded machine does not move. Times are then meaningless.
+void setCounting(bool on);
+bool counting();
+void countStart();
+double countStop(); // instructions since countStart(), 0 when not counting
 
 struct Row {
     QString operation;
     Stats feuillon;
     Stats bare;
     QString target; // e.g. "ratio ≤ 1.1"
+    // Where the time ends: "frame" (the next painted frame), "screen" (seen
+    // from outside the process), "layout", "pause"; empty: the call returns.
+    QString until = {};
 };
 
 class Report
@@ -28,6 +40,8 @@ public:
     void add(const Row &row);
     void note(const QString &line);
     QString markdown() const;
+    // The rows counted in instructions, in the count mode.
+    QString countsMarkdown() const;
     QString plain() const;
 
 private:
