@@ -260,11 +260,8 @@ void fp::show_load_progress()
             load_label->hide();
         return;
     }
-    if (!load_label) {
-        load_label = new QLabel;
-        load_label->setObjectName(QStringLiteral("load_label"));
-        ui->statusbar->insertPermanentWidget(0, load_label);
-    }
+    if (!load_label)
+        show_form();
     const int percent = load->read && load->length > 0 ? int(load->done * 100 / load->length) : 0;
     load_label->setText(tr("Chargement… %1 %").arg(percent));
     load_label->show();

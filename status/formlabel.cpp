@@ -14,6 +14,11 @@ void fp::show_form()
     if (!editor)
         return;
     if (!form_label) {
+        // The progress of a big file's load, shown only then, left of it.
+        load_label = new QLabel;
+        load_label->setObjectName(QStringLiteral("load_label"));
+        load_label->hide();
+        ui->statusbar->addPermanentWidget(load_label);
         form_label = new QLabel;
         form_label->setObjectName(QStringLiteral("form_label"));
         form_label->setToolTip(tr("Encodage et fins de ligne du document"));
