@@ -355,7 +355,8 @@ int openChild(const QString &side, const QString &path, int runs)
         const double paint = watch.wait();
         // The rest of the layout runs in the background, with the event
         // loop going, as it does for the user.
-        while (!layoutFinished(e) && t.elapsed() < 600000)
+        // A big file goes in slice by slice: the tab is read-only until then.
+        while ((e->isReadOnly() || !layoutFinished(e)) && t.elapsed() < 600000)
             QApplication::processEvents(QEventLoop::AllEvents, 5);
         std::printf("sample %f %f\n", paint, t.nsecsElapsed() / 1e6);
         discard(w);
@@ -744,7 +745,13 @@ void encodings(Report &report, const Options &o)
         // After the baseline: the first run of a process pays for warming up.
         const Stats read = measure(o.runs, nullptr, [&] { textfile::decode(bytes, nullptr); });
         auto w = newWindow();
-        const Stats load = measure(o.runs, nullptr, [&] { w->load_file(path); });
+        // To the whole text in the tab: a big file goes in slice by slice,
+        // and until then it may not be saved.
+        const Stats load = measure(o.runs, nullptr, [&] {
+            w->load_file(path);
+            while (editorOf(w.get())->isReadOnly())
+                QApplication::processEvents(QEventLoop::AllEvents, 5);
+        });
         const Stats save = measure(o.runs, nullptr, [&] { w->write_file(saved(++serial)); });
         discard(w);
         const QString against = first ? QStringLiteral("before") : QStringLiteral("UTF-8, LF");
