@@ -32,6 +32,8 @@ constexpr qsizetype largest_slice = 4 * 1024 * 1024;
 // The text waits in pieces of about this many characters.
 constexpr qsizetype piece_chars = 1024 * 1024;
 constexpr int message_ms = 5000;
+// A slice taking this long is no ordinary slice.
+constexpr qint64 stalled_ms = 300;
 } // namespace
 
 // Asks before a file that would crowd the memory out, or is huge; refuses
@@ -170,9 +172,16 @@ void fp::load_slice(QTextEdit *editor)
     QElapsedTimer took;
     took.start();
     const QString piece = load->pieces.first();
-    const qsizetype end = bigfile::slice_end(piece, load->offset, load->slice);
-    const QString slice =
+    qsizetype end = bigfile::slice_end(piece, load->offset, load->slice);
+    QString slice =
         end - load->offset == piece.size() ? piece : piece.mid(load->offset, end - load->offset);
+    if (load->all_at_once) {
+        // The rest in one go: every insertion now costs as much as the
+        // largest one would.
+        slice = piece.mid(load->offset) + load->pieces.mid(1).join(QString());
+        load->pieces = QStringList{piece};
+        end = piece.size();
+    }
     if (load->done == 0) {
         // setPlainText keeps the editor's cursor at the start.
         editor->setPlainText(slice);
@@ -189,7 +198,20 @@ void fp::load_slice(QTextEdit *editor)
         load->offset = 0;
     }
     const qint64 ms = took.elapsed();
-    if (ms < slice_low_ms)
+    // Past some size (about a million and a half lines), Qt's layout of the
+    // editor lays out far more than the inserted text on each insertion:
+    // a slice then costs seconds whatever its size, and slices would never
+    // end. A slow slice is followed by the smallest one; if that one is
+    // slow too, or a slice took seconds, the cost no longer depends on the
+    // size.
+    if (ms > stalled_ms) {
+        load->all_at_once = load->probing || ms > 10 * stalled_ms;
+        load->probing = true;
+        load->slice = smallest_slice;
+    } else if (load->probing) {
+        load->probing = false;
+        load->slice = 64 * 1024;
+    } else if (ms < slice_low_ms)
         load->slice = qMin(load->slice * 2, largest_slice);
     else if (ms > slice_high_ms)
         load->slice = qMax(load->slice / 2, smallest_slice);

@@ -31,4 +31,6 @@ public:
     qsizetype length = 0; // characters of the whole text
     qsizetype done = 0;   // characters in the editor
     qsizetype slice = 64 * 1024;
+    bool probing = false;     // the last slice was far too slow
+    bool all_at_once = false; // slices have stopped paying off
 };
