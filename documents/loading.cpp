@@ -95,7 +95,7 @@ bool fp::begin_load(QTextEdit *editor, const QString &path)
     doc->form = head.form;
     ui->onglet->setTabText(ui->onglet->indexOf(editor), QFileInfo(path).fileName());
 
-    auto promise = std::make_shared<QPromise<LoadedFile>>();
+    auto promise = std::make_shared<QPromise<std::shared_ptr<LoadedFile>>>();
     load->reading.setFuture(promise->future());
     connect(&load->reading, &QFutureWatcherBase::finished, load, [this, editor, load] {
         if (docinfo::of(editor)->load == load)
@@ -103,10 +103,10 @@ bool fp::begin_load(QTextEdit *editor, const QString &path)
     });
     QThreadPool::globalInstance()->start([promise, path] {
         promise->start();
-        LoadedFile file;
-        file.read = textfile::read(path);
-        file.length = file.read.text.size();
-        file.pieces = bigfile::pieces(std::exchange(file.read.text, QString()), piece_chars);
+        auto file = std::make_shared<LoadedFile>();
+        file->read = textfile::read(path);
+        file->length = file->read.text.size();
+        file->pieces = bigfile::pieces(std::exchange(file->read.text, QString()), piece_chars);
         promise->addResult(std::move(file));
         promise->finish();
     });
@@ -121,10 +121,19 @@ void fp::load_arrived(QTextEdit *editor)
 {
     docinfo *doc = docinfo::of(editor);
     DocumentLoad *load = doc->load;
-    if (!load)
+    // Once only, whatever the watcher says: the text is moved out below.
+    if (!load || load->read)
         return;
-    // Taken, not copied: the future would hold the text until the end.
-    LoadedFile file = load->reading.future().takeResult();
+    const QFuture<std::shared_ptr<LoadedFile>> future = load->reading.future();
+    if (future.resultCount() == 0 && !future.isFinished())
+        return;
+    // Moved, not copied: the future would hold the text until the end. A
+    // worker that ended without a text counts as a failed read.
+    LoadedFile file;
+    file.read.failure = textfile::Failure::Other;
+    if (future.resultCount() > 0)
+        file = std::move(*future.result());
+    load->read = true;
     const textfile::ReadResult &read = file.read;
     if (read.status != textfile::ReadStatus::Read) {
         // Gone or changed into something unreadable meanwhile: the tab holds
@@ -140,7 +149,6 @@ void fp::load_arrived(QTextEdit *editor)
         tell_file_error(tr("Impossible de lire le fichier !!!"), read.failure, path);
         return;
     }
-    load->read = true;
     load->pieces = std::move(file.pieces);
     load->length = file.length;
     doc->undecodable = read.undecodable;

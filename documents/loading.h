@@ -8,6 +8,7 @@
 #include <QObject>
 #include <QString>
 #include <QStringList>
+#include <memory>
 
 // What the worker hands over: the file's facts, and its text in pieces of
 // whole lines, so that the memory of each piece goes once it is in.
@@ -23,7 +24,7 @@ public:
     DocumentLoad(QObject *parent, const QString &path) : QObject(parent), path(path) {}
 
     const QString path;
-    QFutureWatcher<LoadedFile> reading;
+    QFutureWatcher<std::shared_ptr<LoadedFile>> reading;
     bool read = false;    // the whole text has arrived
     QString shown;        // the first lines, shown while the file is read
     QStringList pieces;   // the text not in the editor yet
