@@ -38,7 +38,8 @@ wait_hidden() { # title
 
 focused() { [ "$(xdotool getwindowfocus)" = "$1" ]; }
 focus() { # window
-  xdotool windowfocus --sync "$1"
+  # --sync alone waits for ever when the focus never comes.
+  timeout 10 xdotool windowfocus --sync "$1"
   wait_until 5 focused "$1" || fail "window $1 did not take the focus"
 }
 
