@@ -75,17 +75,7 @@ int bigChild(const QString &path, qsizetype characters)
     QElapsedTimer clock;
     clock.start();
     FirstText first(window, clock);
-    // The longest gap between two ticks of a 1 ms timer: how long the window
-    // could not answer a key or paint.
-    qint64 last = clock.nsecsElapsed();
-    double longest = 0;
-    QTimer tick;
-    QObject::connect(&tick, &QTimer::timeout, [&] {
-        const qint64 now = clock.nsecsElapsed();
-        longest = qMax(longest, double(now - last) / 1e6);
-        last = now;
-    });
-    tick.start(1);
+    PauseWatch pauses;
     // What "Ouvrir" does once the dialog has given the name.
     if (window.load_file(path))
         window.set_path(path);
@@ -99,9 +89,7 @@ int bigChild(const QString &path, qsizetype characters)
     while (!loaded() && clock.elapsed() < endLimitMs)
         QApplication::processEvents(QEventLoop::AllEvents, 5);
     const double end = loaded() ? clock.nsecsElapsed() / 1e6 : -1;
-    tick.stop();
-    // The gap in which the end was seen counts too.
-    longest = qMax(longest, double(clock.nsecsElapsed() - last) / 1e6);
+    const double longest = pauses.stop();
     // A paint may still be due if none showed text before the end.
     while (first.ms < 0 && clock.elapsed() < endLimitMs + 60000)
         QApplication::processEvents(QEventLoop::AllEvents, 5);

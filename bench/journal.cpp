@@ -24,18 +24,10 @@ double longestPause(int forMs)
 {
     QElapsedTimer clock;
     clock.start();
-    qint64 last = clock.nsecsElapsed();
-    double longest = 0;
-    QTimer tick;
-    QObject::connect(&tick, &QTimer::timeout, [&] {
-        const qint64 now = clock.nsecsElapsed();
-        longest = qMax(longest, double(now - last) / 1e6);
-        last = now;
-    });
-    tick.start(1);
+    const PauseWatch pauses;
     while (clock.elapsed() < forMs)
         QApplication::processEvents(QEventLoop::AllEvents, 5);
-    return longest;
+    return pauses.longest();
 }
 
 void typeOne(QTextEdit *editor)

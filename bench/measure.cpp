@@ -194,4 +194,22 @@ double peakMemoryMiB()
     return 0;
 }
 
+PauseWatch::PauseWatch()
+{
+    m_clock.start();
+    QObject::connect(&m_tick, &QTimer::timeout, [this] {
+        const qint64 now = m_clock.nsecsElapsed();
+        m_longest = qMax(m_longest, double(now - m_last) / 1e6);
+        m_last = now;
+    });
+    m_tick.start(1);
+}
+
+double PauseWatch::stop()
+{
+    m_tick.stop();
+    m_longest = qMax(m_longest, double(m_clock.nsecsElapsed() - m_last) / 1e6);
+    return m_longest;
+}
+
 } // namespace bench
