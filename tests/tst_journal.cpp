@@ -151,7 +151,8 @@ void tst_journal::bigDocumentReachesTheJournalWhole()
     QElapsedTimer typing;
     typing.start();
     int keys = 0;
-    while (state(journaled()) < 1 && typing.elapsed() < 15000) {
+    // Long enough for the sanitizers, under which each key costs much more.
+    while (state(journaled()) < 1 && typing.elapsed() < 45000) {
         editor->moveCursor(keys % 2 ? QTextCursor::End : QTextCursor::Start);
         type(editor, keys++ % 2 ? "e" : "s");
         QTest::qWait(10);
