@@ -218,7 +218,7 @@ void fp::load_slice(QTextEdit *editor)
         load->slice = smallest_slice;
     } else if (load->probing) {
         load->probing = false;
-        load->slice = 64 * 1024;
+        load->slice = DocumentLoad::first_slice;
     } else if (ms < slice_low_ms)
         load->slice = qMin(load->slice * 2, largest_slice);
     else if (ms > slice_high_ms)

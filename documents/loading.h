@@ -31,7 +31,8 @@ public:
     qsizetype offset = 0; // characters of the first piece already in
     qsizetype length = 0; // characters of the whole text
     qsizetype done = 0;   // characters in the editor
-    qsizetype slice = 64 * 1024;
+    static constexpr qsizetype first_slice = 64 * 1024;
+    qsizetype slice = first_slice;
     bool probing = false;     // the last slice was far too slow
     bool all_at_once = false; // slices have stopped paying off
 };
