@@ -14,11 +14,8 @@ if [ "${2:-}" = --inside ]; then
   yes 'Ligne de texte accentuée : « à lire », encore un peu de texte pour la longueur.' |
     head -c $((30 << 20)) >"$big"
   before=$(md5sum <"$big")
-  "$exe" "$big" &
-  pid=$!
-  trap 'kill -9 "$pid" 2>/dev/null; wait "$pid" 2>/dev/null' EXIT
-  main=$(wait_window "Feuillon | $big")
-  [ -n "$main" ] || fail "no window for the big file"
+  trap 'kill -9 "${pid:-}" 2>/dev/null; wait "${pid:-}" 2>/dev/null' EXIT
+  start_on "$big"
   focus "$main"
   if command -v tesseract >/dev/null 2>&1; then
     got=$(status_text "$main" SouthEast)

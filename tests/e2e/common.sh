@@ -60,6 +60,15 @@ status_text() { # window, SouthWest (left end) or SouthEast (right end)
   tesseract "$work/status.png" - 2>/dev/null | tr -s ' ' | head -n 1
 }
 
+# Starts the program on this file and waits for its window; sets pid and
+# main for the caller.
+start_on() { # file
+  "$exe" "$1" &
+  pid=$!
+  main=$(wait_window "Feuillon | $1")
+  [ -n "$main" ] || fail "no Feuillon window appeared"
+}
+
 running() { kill -0 "$1" 2>/dev/null; }
 wait_ended() { # pid
   wait_until 10 eval "! running $1"

@@ -32,11 +32,8 @@ if [ "${2:-}" = --inside ]; then
   doc="$work/lettre.txt"
   newdoc="$work/nouveau.txt"
   printf 'bonjour\n' > "$doc"
-  "$exe" "$doc" &
-  pid=$!
-  trap 'kill -9 "$pid" 2>/dev/null; wait "$pid" 2>/dev/null' EXIT
-  main=$(wait_window "Feuillon | $doc")
-  [ -n "$main" ] || fail "no Feuillon window appeared"
+  trap 'kill -9 "${pid:-}" 2>/dev/null; wait "${pid:-}" 2>/dev/null' EXIT
+  start_on "$doc"
   wait_title "$main" "Feuillon | $doc"
   focus "$main"
 

@@ -40,11 +40,8 @@ if [ "${2:-}" = --inside ]; then
   setxkbmap -query | grep -q '^layout: *fr$' || fail "the keyboard is not French: $(setxkbmap -query)"
   doc="$work/chat.txt"
   printf 'le chat dort sur le chat' >"$doc"
-  "$exe" "$doc" &
-  pid=$!
-  trap 'kill -9 "$pid" "$wm_pid" 2>/dev/null; wait 2>/dev/null' EXIT
-  main=$(wait_window "Feuillon | $doc")
-  [ -n "$main" ] || fail "no Feuillon window appeared"
+  trap 'kill -9 "${pid:-}" "$wm_pid" 2>/dev/null; wait 2>/dev/null' EXIT
+  start_on "$doc"
 
   open_tool ctrl+h Remplacer
   xdotool type --delay 20 chat
