@@ -2,6 +2,7 @@
 
 #include <QStringDecoder>
 #include <QStringEncoder>
+#include <QUtf8StringView>
 
 #include <algorithm>
 #include <bitset>
@@ -221,6 +222,34 @@ QString decode(const QByteArray &bytes, bool *undecodable, Form *form)
     if (form)
         *form = found;
     return text;
+}
+
+bool decodeInPieces(const QByteArray &bytes, qsizetype bytes_per_piece, QStringList *pieces)
+{
+    pieces->clear();
+    if (markOf(bytes).mark || bytes.contains('\r'))
+        return false;
+    const QByteArrayView all(bytes);
+    // U+FEFF at the start of a piece is a character of the file, no mark.
+    QStringDecoder decoder(QStringConverter::Utf8, QStringConverter::Flag::Stateless |
+                                                       QStringConverter::Flag::ConvertInitialBom);
+    for (qsizetype from = 0; from < all.size();) {
+        qsizetype end = qMin(all.size(), from + qMax<qsizetype>(bytes_per_piece, 1));
+        if (end < all.size()) {
+            const qsizetype feed = bytes.indexOf('\n', end - 1);
+            end = feed < 0 ? all.size() : feed + 1;
+        }
+        // A line feed byte never ends inside a UTF-8 character, so each
+        // piece is checked and decoded on its own.
+        const QByteArrayView piece = all.sliced(from, end - from);
+        if (!QUtf8StringView(piece).isValidUtf8()) {
+            pieces->clear();
+            return false;
+        }
+        *pieces << decoder.decode(piece);
+        from = end;
+    }
+    return true;
 }
 
 QByteArray encode(const QString &text, const Form &form, qsizetype *unencodable)

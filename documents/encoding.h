@@ -5,6 +5,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
 
 namespace textfile {
 
@@ -26,6 +27,13 @@ struct Form {
 // read as UTF-8 and said undecodable. CRLF and lone CR become LF; the line
 // end met most often is the form's (CRLF, then LF, then CR on a tie).
 QString decode(const QByteArray &bytes, bool *undecodable, Form *form = nullptr);
+
+// The usual big file, valid UTF-8 without a mark and with line feeds only,
+// decoded in pieces of about `bytes_per_piece` bytes cut after line feeds:
+// the text is never held whole, and each piece can be let go on its own.
+// Their concatenation is what decode() gives, with the default form and
+// nothing undecodable. False, and nothing in pieces, for any other file.
+bool decodeInPieces(const QByteArray &bytes, qsizetype bytes_per_piece, QStringList *pieces);
 
 // The bytes of the text in this form, its line feeds turned into the form's
 // line ends. When the encoding cannot hold a character, *unencodable is the

@@ -29,7 +29,8 @@ constexpr qint64 slice_low_ms = 15;
 constexpr qint64 slice_high_ms = 40;
 constexpr qsizetype smallest_slice = 4 * 1024;
 constexpr qsizetype largest_slice = 4 * 1024 * 1024;
-// The text waits in pieces of about this many characters.
+// The text waits in pieces of about this many characters (bytes, as
+// decoded straight from the file).
 constexpr qsizetype piece_chars = 1024 * 1024;
 constexpr int message_ms = 5000;
 // A slice taking this long is no ordinary slice.
@@ -104,9 +105,11 @@ bool fp::begin_load(QTextEdit *editor, const QString &path)
     QThreadPool::globalInstance()->start([promise, path] {
         promise->start();
         auto file = std::make_shared<LoadedFile>();
-        file->read = textfile::read(path);
-        file->length = file->read.text.size();
-        file->pieces = bigfile::pieces(std::exchange(file->read.text, QString()), piece_chars);
+        file->read = textfile::readInPieces(path, piece_chars, &file->pieces);
+        if (!file->read.text.isEmpty())
+            file->pieces = bigfile::pieces(std::exchange(file->read.text, QString()), piece_chars);
+        for (const QString &piece : std::as_const(file->pieces))
+            file->length += piece.size();
         promise->addResult(std::move(file));
         promise->finish();
     });

@@ -255,34 +255,35 @@ Replace replaceByRename(const QString &path, const QByteArray &bytes, const stru
 
 } // namespace
 
-ReadResult read(const QString &path, qint64 head)
+namespace {
+
+// The file's bytes, or its first `head` bytes when head is 0 or more; the
+// result tells why not when they cannot be read.
+QByteArray readBytes(const QString &path, qint64 head, ReadResult &result, struct stat &st)
 {
-    ReadResult result;
     const QByteArray name = QFile::encodeName(path);
-    struct stat st {
-    };
     if (::stat(name.constData(), &st) != 0) {
         if (errno == ENOENT || errno == ENOTDIR)
             result.status = ReadStatus::Missing;
         else
             result.failure = failureOf(errno);
-        return result;
+        return {};
     }
     result.failure = Failure::NotRegularFile;
     if (!S_ISREG(st.st_mode))
-        return result;
+        return {};
     // Non-blocking: should a FIFO have taken the file's place meanwhile,
     // opening it must not wait for a writer.
     const int fd = ::open(name.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) {
         result.failure = errno == ENOENT ? Failure::ChangedUnderUs : failureOf(errno);
-        return result;
+        return {};
     }
     QFile file;
     if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) ||
         !file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
         ::close(fd);
-        return result;
+        return {};
     }
     // No text mode: it would delete every carriage return, also lone ones.
     // readAll() rather than the size: /proc files say 0 and have content.
@@ -290,8 +291,23 @@ ReadResult read(const QString &path, qint64 head)
     QByteArray bytes = head < 0 ? file.readAll() : file.read(head);
     if (file.error() != QFileDevice::NoError) {
         result.failure = failureOf(errno);
-        return result;
+        return {};
     }
+    result.status = ReadStatus::Read;
+    result.failure = Failure::None;
+    return bytes;
+}
+
+} // namespace
+
+ReadResult read(const QString &path, qint64 head)
+{
+    ReadResult result;
+    struct stat st {
+    };
+    QByteArray bytes = readBytes(path, head, result, st);
+    if (result.status != ReadStatus::Read)
+        return result;
     // A head cut inside a character would look like bytes that are not
     // UTF-8, and be decoded as another encoding than the whole file's.
     if (head >= 0 && bytes.lastIndexOf('\n') > 0)
@@ -299,8 +315,20 @@ ReadResult read(const QString &path, qint64 head)
     result.text = decode(bytes, &result.undecodable, &result.form);
     if (head < 0)
         result.fingerprint = fingerprint::of(path, st, bytes);
-    result.status = ReadStatus::Read;
-    result.failure = Failure::None;
+    return result;
+}
+
+ReadResult readInPieces(const QString &path, qsizetype bytes_per_piece, QStringList *pieces)
+{
+    ReadResult result;
+    struct stat st {
+    };
+    const QByteArray bytes = readBytes(path, -1, result, st);
+    if (result.status != ReadStatus::Read)
+        return result;
+    if (!decodeInPieces(bytes, bytes_per_piece, pieces))
+        result.text = decode(bytes, &result.undecodable, &result.form);
+    result.fingerprint = fingerprint::of(path, st, bytes);
     return result;
 }
 

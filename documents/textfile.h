@@ -45,9 +45,12 @@ struct ReadResult {
 };
 
 // Reads a regular file whole, or only its first `head` bytes, up to their
-// last line feed, when head is 0 or more (then without a fingerprint). Folders, devices and FIFOs are
-// refused before anything is opened, so a read never blocks.
+// last line feed, when head is 0 or more (then without a fingerprint). Folders, devices and FIFOs
+// are refused before anything is opened, so a read never blocks.
 ReadResult read(const QString &path, qint64 head = -1);
+// The same, for a big file: its text comes in pieces cut after line feeds
+// when decodeInPieces() takes it, else whole in the result as read() gives.
+ReadResult readInPieces(const QString &path, qsizetype bytes_per_piece, QStringList *pieces);
 
 // The text the user sees, every character kept; only paragraph breaks
 // become line feeds.

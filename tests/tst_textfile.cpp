@@ -49,6 +49,8 @@ private slots:
     void bigFileIsOpenedOnlyIfItCanBeHeld();
     void slicesEndAfterWholeLines_data();
     void slicesEndAfterWholeLines();
+    void piecesDecodeAsTheWholeFile_data();
+    void piecesDecodeAsTheWholeFile();
 };
 
 void tst_textfile::lineEndsBecomeLineFeeds_data()
@@ -547,6 +549,61 @@ void tst_textfile::slicesEndAfterWholeLines()
     QCOMPARE(pieces.join(QString()), text);
     for (qsizetype i = 0; i + 1 < pieces.size(); ++i)
         QVERIFY(pieces.at(i).endsWith(QLatin1Char('\n')));
+}
+
+void tst_textfile::piecesDecodeAsTheWholeFile_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<bool>("inPieces");
+    const QByteArray line = "d\xC3\xA9j\xC3\xA0 l\xC3\xA0 \xE2\x82\xAC \xF0\x9F\x98\x80\n";
+    QTest::newRow("UTF-8 lines") << line.repeated(40) << true;
+    QTest::newRow("no line feed at the end") << line.repeated(40) + "fin" << true;
+    QTest::newRow("one long line") << line.repeated(40).replace('\n', ' ') << true;
+    // U+FEFF inside the file is a character, not a mark to drop.
+    QTest::newRow("a line starts with U+FEFF")
+        << line.repeated(20) + "\xEF\xBB\xBFz\n" + line.repeated(20) << true;
+    QTest::newRow("empty") << QByteArray() << true;
+    QTest::newRow("Windows-1252 byte in the last line") << line.repeated(40) + "caf\xE9\n" << false;
+    QTest::newRow("encoded surrogate further on")
+        << line.repeated(30) + "a\xED\xA0\x80z\n" + line.repeated(10) << false;
+    QTest::newRow("overlong form further on")
+        << line.repeated(30) + "\xC0\xAF\n" + line.repeated(10) << false;
+    QTest::newRow("CRLF line ends") << QByteArray("un\r\n").repeated(100) << false;
+    QTest::newRow("UTF-8 with mark") << "\xEF\xBB\xBF" + line.repeated(40) << false;
+}
+
+// A big file's text decoded in pieces is the text decode() gives whole;
+// any file it does not take goes the whole way.
+void tst_textfile::piecesDecodeAsTheWholeFile()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(bool, inPieces);
+    for (const qsizetype size : {1, 7, 100, 100000}) {
+        QStringList pieces{QStringLiteral("old")};
+        QCOMPARE(textfile::decodeInPieces(bytes, size, &pieces), inPieces);
+        if (!inPieces) {
+            QVERIFY(pieces.isEmpty());
+            continue;
+        }
+        bool bad = true;
+        textfile::Form form;
+        QCOMPARE(pieces.join(QString()), textfile::decode(bytes, &bad, &form));
+        QVERIFY(!bad);
+        QVERIFY(form == textfile::Form());
+        for (qsizetype i = 0; i + 1 < pieces.size(); ++i)
+            QVERIFY(pieces.at(i).endsWith(QLatin1Char('\n')));
+    }
+    QTemporaryDir dir;
+    const QString path = makeFile(dir, "morceaux.txt", bytes);
+    QStringList pieces;
+    const textfile::ReadResult read = textfile::readInPieces(path, 64, &pieces);
+    const textfile::ReadResult whole = textfile::read(path);
+    QCOMPARE(read.status, textfile::ReadStatus::Read);
+    QCOMPARE(read.text + pieces.join(QString()), whole.text);
+    QVERIFY(read.text.isEmpty() == inPieces);
+    QVERIFY(read.form == whole.form);
+    QCOMPARE(read.undecodable, whole.undecodable);
+    QCOMPARE(read.fingerprint.hash, whole.fingerprint.hash);
 }
 
 FEUILLON_TEST_MAIN(tst_textfile)
