@@ -21,6 +21,10 @@
 #include <QThreadPool>
 #include <QTimer>
 
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
+
 namespace {
 // Enough for the first screenful on any screen.
 constexpr qint64 head_bytes = 64 * 1024;
@@ -35,6 +39,16 @@ constexpr qsizetype piece_chars = 1024 * 1024;
 constexpr int message_ms = 5000;
 // A slice taking this long is no ordinary slice.
 constexpr qint64 stalled_ms = 300;
+
+// A piece is made on the reading thread, and the allocator keeps its memory
+// for that thread once it is freed: the document, growing on this one, would
+// take as much again. Handed back, the peak stays that of a one-call load.
+void give_memory_back()
+{
+#ifdef __GLIBC__
+    malloc_trim(0);
+#endif
+}
 } // namespace
 
 // Asks before a file that would crowd the memory out, or is huge; refuses
@@ -207,6 +221,7 @@ void fp::load_slice(QTextEdit *editor)
     if (end == piece.size()) {
         load->pieces.removeFirst();
         load->offset = 0;
+        give_memory_back();
     }
     const qint64 ms = took.elapsed();
     // Past some size (about a million and a half lines), Qt's layout of the
