@@ -116,6 +116,15 @@ bool fp::begin_load(QTextEdit *editor, const QString &path)
         if (docinfo::of(editor)->load == load)
             load_arrived(editor);
     });
+    // A timer, not a queued call: the other timers (the journal, the text
+    // cursor, a watched file) come in turn between slices instead of waiting
+    // for the end of the load.
+    load->next.setSingleShot(true);
+    load->next.setInterval(0);
+    connect(&load->next, &QTimer::timeout, load, [this, editor, load] {
+        if (docinfo::of(editor)->load == load)
+            load_slice(editor);
+    });
     QThreadPool::globalInstance()->start([promise, path] {
         promise->start();
         auto file = std::make_shared<LoadedFile>();
@@ -244,10 +253,7 @@ void fp::load_slice(QTextEdit *editor)
     if (!load->pieces.isEmpty()) {
         if (editor == cur_editor())
             show_load_progress();
-        QTimer::singleShot(0, load, [this, editor, load] {
-            if (docinfo::of(editor)->load == load)
-                load_slice(editor);
-        });
+        load->next.start();
         return;
     }
     end_load(editor);
@@ -277,6 +283,7 @@ void fp::stop_loading(QTextEdit *editor)
     // Later: this may run inside one of the load's own signals. Whatever it
     // still has queued checks that it is the editor's load first.
     DocumentLoad *load = std::exchange(doc->load, nullptr);
+    load->next.stop();
     load->pieces.clear();
     load->deleteLater();
     editor->document()->setUndoRedoEnabled(true);

@@ -8,6 +8,7 @@
 #include <QObject>
 #include <QString>
 #include <QStringList>
+#include <QTimer>
 #include <memory>
 
 // What the worker hands over: the file's facts, and its text in pieces of
@@ -25,6 +26,7 @@ public:
 
     const QString path;
     QFutureWatcher<std::shared_ptr<LoadedFile>> reading;
+    QTimer next;          // the next slice
     bool read = false;    // the whole text has arrived
     QString shown;        // the first lines, shown while the file is read
     QStringList pieces;   // the text not in the editor yet
