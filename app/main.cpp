@@ -11,7 +11,7 @@ int main(int argc, char **argv)
     // Desktops match the window to the installed entry and its icon; where
     // the icon theme lacks it, the copy built into the program stands in.
     QGuiApplication::setDesktopFileName("fr.vrel.Feuillon");
-    QApplication::setWindowIcon(application_icon());
+    set_icon_after_first_frame();
     int result = 0;
     {
         // The window goes before the application object: its destructor

@@ -18,7 +18,13 @@ if [ "${2:-}" = --inside ]; then
   trap 'kill "$pid" 2>/dev/null; wait "$pid" 2>/dev/null' EXIT
   window=$(timeout 30 xdotool search --sync --onlyvisible --name '^Feuillon' | head -n 1)
   [ -n "$window" ] || { echo "FAIL: no Feuillon window appeared"; exit 1; }
-  icons=$(xprop -id "$window" _NET_WM_ICON | grep -o 'Icon ([0-9]* x [0-9]*)')
+  # The icon follows the first frame: a few milliseconds after the window.
+  icons=
+  for _ in $(seq 50); do
+    icons=$(xprop -id "$window" _NET_WM_ICON | grep -o 'Icon ([0-9]* x [0-9]*)')
+    [ -n "$icons" ] && break
+    sleep 0.1
+  done
   echo "$icons"
   xdotool windowfocus --sync "$window" key --clearmodifiers ctrl+q
   echo "$icons" | grep -q 'Icon (16 x 16)' || { echo "FAIL: the window has no 16 x 16 icon"; exit 1; }
