@@ -4,6 +4,8 @@
 # the in-process rows counted under callgrind, which a loaded machine does not
 # move.
 # Usage: scripts/bench.sh [--runs N] [--count | --no-count] [case ...]
+#   case ...    only those cases; their rows and notes replace the same ones
+#               in the tables, the other rows stay
 #   --count     only the instruction counts; the times already there stay
 #   --no-count  only the times; the counts already there stay
 # Lines of bench/results.md between <!-- kept:begin --> and <!-- kept:end -->
@@ -17,11 +19,12 @@ command -v valgrind >/dev/null || {
   [ "$(id -u)" -eq 0 ] || sudo=sudo
   DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends valgrind >/dev/null
 }
-times=1 counts=1 args=()
+times=1 counts=1 args=() partial=0
 for a in "$@"; do
   case "$a" in
     --count) times=0 ;;
     --no-count) counts=0 ;;
+    [a-z]*) args+=("$a") partial=1 ;;
     *) args+=("$a") ;;
   esac
 done
@@ -49,9 +52,9 @@ cpu=$(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2- | sed 's/^ *//')
   echo "Measured on $(date -u +%Y-%m-%d): $(nproc) cores ($cpu), $(free -g | awk '/Mem:/{print $2}') GiB,"
   echo "Debian $(cat /etc/debian_version), Qt $qt, platform $platform."
 } > "$work/header.md"
-python3 - "$out" "$work" <<'PY'
+python3 - "$out" "$work" "$partial" <<'PY'
 import os, re, sys
-out, work = sys.argv[1], sys.argv[2]
+out, work, partial = sys.argv[1], sys.argv[2], sys.argv[3] == "1"
 def read(name):
     path = os.path.join(work, name)
     return open(path, encoding="utf-8").read().strip() if os.path.exists(path) else None
@@ -62,6 +65,37 @@ old = open(out, encoding="utf-8").read() if os.path.exists(out) else ""
 header = read("header.md")
 times = read("times.md")
 counts = read("counts.md")
+def merged(new, previous):
+    # Only some cases ran: their rows and notes take the place of the same
+    # ones in the previous table, the others stay as they were measured.
+    if not partial or new is None or not previous:
+        return new
+    def parts(text):
+        rows = [l for l in text.splitlines() if l.startswith("| ") and not l.startswith("| Operation")]
+        notes = [p.strip() for p in re.split(r"\n\s*\n", text) if p.strip() and not p.lstrip().startswith("|")]
+        return rows, notes
+    key = lambda line: line.split(" | ")[0]
+    new_rows, new_notes = parts(new)
+    fresh = {key(r): r for r in new_rows}
+    lines, seen = [], set()
+    for line in previous.splitlines():
+        if line.startswith("| ") and key(line) in fresh:
+            line = fresh[key(line)]
+            seen.add(key(line))
+        lines.append(line)
+    table_end = max((i for i, l in enumerate(lines) if l.startswith("|")), default=len(lines) - 1)
+    lines[table_end + 1:table_end + 1] = [r for r in new_rows if key(r) not in seen]
+    text = "\n".join(lines)
+    for note in new_notes:
+        head = note.split(":")[0]
+        same = [p for p in re.split(r"\n\s*\n", text) if p.strip().split(":")[0] == head and not p.lstrip().startswith("|")]
+        text = text.replace(same[0].strip(), note) if same else text + "\n\n" + note
+    return text
+def body(block_text):
+    # What follows the "Measured on" header of a stored block.
+    return re.sub(r"\A(Measured on.*?\n.*?\n\n)", "", block_text or "", flags=re.S)
+times = merged(times, body(block(old, "times")))
+counts = merged(counts, body(block(old, "counts")).split("\n\n", 1)[-1] if counts is not None else None)
 if times is None:
     times = block(old, "times") or ""
 else:
