@@ -91,11 +91,14 @@ def merged(new, previous):
         same = [p for p in re.split(r"\n\s*\n", text) if p.strip().split(":")[0] == head and not p.lstrip().startswith("|")]
         text = text.replace(same[0].strip(), note) if same else text + "\n\n" + note
     return text
-def body(block_text):
-    # What follows the "Measured on" header of a stored block.
-    return re.sub(r"\A(Measured on.*?\n.*?\n\n)", "", block_text or "", flags=re.S)
-times = merged(times, body(block(old, "times")))
-counts = merged(counts, body(block(old, "counts")).split("\n\n", 1)[-1] if counts is not None else None)
+def stored(name):
+    # A stored block from its table on: the header and text before it are
+    # written anew.
+    text = block(old, name) or ""
+    start = text.find("\n|")
+    return text[start + 1:] if start >= 0 else ""
+times = merged(times, stored("times"))
+counts = merged(counts, stored("counts"))
 if times is None:
     times = block(old, "times") or ""
 else:
