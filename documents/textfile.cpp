@@ -253,10 +253,6 @@ Replace replaceByRename(const QString &path, const QByteArray &bytes, const stru
     return Replace::Done;
 }
 
-} // namespace
-
-namespace {
-
 // The file's bytes, or its first `head` bytes when head is 0 or more; the
 // result tells why not when they cannot be read.
 QByteArray readBytes(const QString &path, qint64 head, ReadResult &result, struct stat &st)
