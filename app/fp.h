@@ -178,6 +178,7 @@ private:
     };
     bool may_text_go(QTextEdit *editor, Offer offer);
     void offer_save_at_exit();
+    bool save_elsewhere(QTextEdit *editor);
     bool run_ending = false; // the window is going: nothing new is looked at
     int answer(QMessageBox &box);
     int ask_to_save(QTextEdit *editor);
@@ -185,7 +186,7 @@ private:
     // Failed: nothing was written, after an error or because the user would
     // not write over a file another program changed.
     enum class WriteOutcome { Written, Failed, Declined };
-    WriteOutcome write_editor(QTextEdit *editor, const QString &path);
+    WriteOutcome write_editor(QTextEdit *editor, const QString &path, bool keep_previous = false);
     void tell_file_error(const QString &what, textfile::Failure failure, const QString &path,
                          const QString &more = QString());
     bool confirm_replacement(QTextEdit *editor);
@@ -229,13 +230,13 @@ private:
     void stop_loading(QTextEdit *editor);
     bool busy_loading(QTextEdit *editor);
     void show_load_progress();
-    void warn_undecodable(const QString &path = QString());
+    void warn_undecodable(const QString &path, const textfile::Form &form);
 
     // --- documents: files changed by other programs (documents/watch.cpp) ---
     DiskWatch *disk_watch = nullptr;
     bool asking_about_disk = false;
     void took_file(QTextEdit *editor, const Fingerprint &print);
-    bool may_overwrite(QTextEdit *editor, const QString &path);
+    bool may_overwrite(QTextEdit *editor, const QString &path, bool *overwrites);
     void look_at_disk();
     void reload_in_place(QTextEdit *editor, const textfile::ReadResult &read);
     void ask_about_disk(QTextEdit *editor);

@@ -32,6 +32,7 @@ void docinfo::forget()
     set_path(QString());
     undecodable = false;
     restored = false;
+    suggested_name.clear();
     form = textfile::Form();
     disk = Fingerprint();
     disk_question = false;

@@ -40,6 +40,9 @@ public:
     // Put back from the recovery journal: its file may hold something else
     // by now, so it is never written there without asking, until saved.
     bool restored = false;
+    // The name a save offers for a text without a path (an entry of an older
+    // version that named its file relatively).
+    QString suggested_name;
 
     // Its copy in the recovery journal, and the text revision copied there
     // (-1: none).

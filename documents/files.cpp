@@ -38,7 +38,7 @@ bool fp::load_file(QString path)
     ui->onglet->setTabText(ui->onglet->currentIndex(), QFileInfo(path).fileName());
     show_form();
     if (read.undecodable)
-        warn_undecodable();
+        warn_undecodable(path, read.form);
     return true;
 }
 
@@ -60,13 +60,17 @@ bool fp::write_file(QString path)
     return write_editor(cur_editor(), path) == WriteOutcome::Written;
 }
 
-fp::WriteOutcome fp::write_editor(QTextEdit *editor, const QString &path)
+// keep_previous: the file's bytes before the write go to the folder of
+// discarded texts; so do those of another program's version the user chose
+// to write over, a choice easily made by mistake.
+fp::WriteOutcome fp::write_editor(QTextEdit *editor, const QString &path, bool keep_previous)
 {
     docinfo *doc = docinfo::of(editor);
     // Only part of the file is in: writing it would cut the file short.
     if (busy_loading(editor))
         return WriteOutcome::Failed;
-    if (!may_overwrite(editor, path))
+    bool overwrites = false;
+    if (!may_overwrite(editor, path, &overwrites))
         return WriteOutcome::Failed;
     if (doc->undecodable && !confirm_replacement(editor))
         return WriteOutcome::Declined;
@@ -74,6 +78,8 @@ fp::WriteOutcome fp::write_editor(QTextEdit *editor, const QString &path)
     textfile::Form form;
     if (!encode_for_save(editor, &bytes, &form))
         return WriteOutcome::Declined;
+    if (keep_previous || overwrites)
+        keep_previous_file(path);
     QString kept_backup;
     textfile::Failure failure = textfile::Failure::None;
     if (!textfile::write(path, bytes, &kept_backup, &failure)) {
@@ -102,7 +108,8 @@ fp::WriteOutcome fp::write_editor(QTextEdit *editor, const QString &path)
 // declined. Only a written document takes the name, and only when asked to.
 fp::WriteOutcome fp::save_under_new_name(QTextEdit *editor, const QString &filter, bool adopt)
 {
-    const QString name = QFileDialog::getSaveFileName(this, save_caption, QString(), filter);
+    const QString name = QFileDialog::getSaveFileName(this, save_caption,
+                                                      docinfo::of(editor)->suggested_name, filter);
     if (name.isEmpty())
         return WriteOutcome::Declined;
     const WriteOutcome outcome = write_editor(editor, name);

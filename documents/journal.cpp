@@ -11,7 +11,9 @@
 #include <QStandardPaths>
 
 #include <algorithm>
+#include <cerrno>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace journal {
@@ -37,6 +39,56 @@ void sync_folder(const QString &folder)
         return;
     ::fsync(fd);
     ::close(fd);
+}
+
+// Creates the folder, and any missing folder above it, readable by the
+// user alone from the start; folders that exist already are left as they are.
+bool make_folder(const QString &folder)
+{
+    const QByteArray name = QFile::encodeName(folder);
+    if (::mkdir(name.constData(), 0700) == 0 || errno == EEXIST)
+        return QFileInfo(folder).isDir();
+    const QString parent = QFileInfo(folder).absolutePath();
+    if (errno != ENOENT || parent == folder || !make_folder(parent))
+        return false;
+    return ::mkdir(name.constData(), 0700) == 0 || (errno == EEXIST && QFileInfo(folder).isDir());
+}
+
+// A folder of the program's own holds the user's unsaved text: the user's
+// alone, also when an older version made it readable by everyone.
+bool own_folder(const QString &folder)
+{
+    return make_folder(folder) && ::chmod(QFile::encodeName(folder).constData(), 0700) == 0;
+}
+
+void make_private(const QString &file)
+{
+    ::chmod(QFile::encodeName(file).constData(), 0600);
+}
+
+// Lock files are made by QLockFile, which asks for the umask's mode.
+class PrivateFiles
+{
+public:
+    PrivateFiles() : before(::umask(077)) {}
+    ~PrivateFiles() { ::umask(before); }
+    PrivateFiles(const PrivateFiles &) = delete;
+    PrivateFiles &operator=(const PrivateFiles &) = delete;
+
+private:
+    const mode_t before;
+};
+
+// What an older version left readable by others: folders 0700, files 0600.
+void tighten(const QString &folder)
+{
+    if (!QFileInfo(folder).isDir() || !own_folder(folder))
+        return;
+    const QDir dir(folder);
+    for (const QFileInfo &file : dir.entryInfoList(QDir::Files | QDir::Hidden | QDir::System))
+        make_private(file.filePath());
+    for (const QFileInfo &sub : dir.entryInfoList(QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden))
+        tighten(sub.filePath());
 }
 
 QByteArray read_all(const QString &path, bool *ok)
@@ -132,6 +184,9 @@ bool decode(const QByteArray &bytes, Entry *entry, bool *newer)
 
 Run::Run()
 {
+    own_folder(data_root());
+    tighten(journal_root());
+    tighten(discarded_root());
     const QString root = journal_root();
     const QString name = QStringLiteral("run-%1-%2")
                              .arg(QCoreApplication::applicationPid())
@@ -139,7 +194,8 @@ Run::Run()
     folder = root + QLatin1Char('/') + name;
     auto held = std::make_unique<QLockFile>(root + QLatin1Char('/') + name + lock_suffix);
     held->setStaleLockTime(0);
-    if (QDir().mkpath(folder) && held->tryLock(0))
+    const PrivateFiles private_files;
+    if (own_folder(root) && make_folder(folder) && held->tryLock(0))
         lock = std::move(held);
 }
 
@@ -153,9 +209,9 @@ bool Run::write(const Entry &entry)
     if (!usable())
         return false;
     // The folder may have been removed under a running program.
-    if (!QDir().mkpath(folder))
+    if (!own_folder(journal_root()) || !make_folder(folder))
         return false;
-    if (!textfile::write(folder + QLatin1Char('/') + entry.id + entry_suffix, encode(entry)))
+    if (!textfile::writePrivate(folder + QLatin1Char('/') + entry.id + entry_suffix, encode(entry)))
         return false;
     sync_folder(folder);
     return true;
@@ -190,6 +246,7 @@ Orphans find_orphans()
         auto lock = std::make_shared<QLockFile>(dir.filePath() + lock_suffix);
         // A lock whose process is gone is stale at once.
         lock->setStaleLockTime(0);
+        const PrivateFiles private_files;
         if (!lock->tryLock(0))
             continue;
         const QStringList names =
@@ -232,19 +289,25 @@ void drop_orphans(Orphans &orphans)
     orphans.locks.clear();
 }
 
-QString discard(const QString &title, const QByteArray &bytes)
+QString discard(const QString &name, const QByteArray &bytes)
 {
     const QString root = discarded_root();
-    if (!QDir().mkpath(root))
+    if (!own_folder(data_root()) || !own_folder(root))
         return QString();
-    QString safe = title;
+    QString safe = name;
     safe.replace(QLatin1Char('/'), QLatin1Char('_'));
     const QString stamp =
-        QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH-mm-ss"));
-    QString path = QStringLiteral("%1/%2 %3.txt").arg(root, stamp, safe);
+        QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH.mm.ss"));
+    // "note (2).txt": the name keeps its ending, so the copy opens as the file did.
+    const QFileInfo parts(safe);
+    const QString suffix = parts.suffix().isEmpty() || parts.completeBaseName().isEmpty()
+                               ? QString()
+                               : QLatin1Char('.') + parts.suffix();
+    const QString base = safe.chopped(suffix.size());
+    QString path = QStringLiteral("%1/%2 %3").arg(root, stamp, safe);
     for (int n = 2; QFileInfo::exists(path); ++n)
-        path = QStringLiteral("%1/%2 %3 (%4).txt").arg(root, stamp, safe).arg(n);
-    if (!textfile::write(path, bytes))
+        path = QStringLiteral("%1/%2 %3 (%4)%5").arg(root, stamp, base).arg(n).arg(suffix);
+    if (!textfile::writePrivate(path, bytes))
         return QString();
     sync_folder(root);
     return path;

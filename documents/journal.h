@@ -44,6 +44,8 @@ QString discarded_root();
 class Run
 {
 public:
+    // Also makes the program's folders the user's alone, as older versions
+    // did not.
     Run();
     ~Run();
     Run(const Run &) = delete;
@@ -76,9 +78,10 @@ Orphans find_orphans();
 // The orphans' entries are no longer needed (restored, or discarded).
 void drop_orphans(Orphans &orphans);
 
-// Writes a dropped text into the discarded folder as a plain .txt file named
-// with the date, time and title. Returns its path, or empty on failure.
-QString discard(const QString &title, const QByteArray &bytes);
+// Writes these bytes into the discarded folder, readable by the user alone,
+// as "2026-12-07 10.15.03 note.txt" for the name "note.txt". Returns its
+// path, or empty on failure.
+QString discard(const QString &name, const QByteArray &bytes);
 // Older than seven days, or beyond 200 MB (oldest first): removed.
 void clean_discarded(qint64 cap = 200ll * 1024 * 1024, int days = 7);
 

@@ -11,6 +11,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFileInfo>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPromise>
@@ -49,7 +50,30 @@ void give_memory_back()
     malloc_trim(0);
 #endif
 }
+
+bool edits_text(const QKeyEvent *key)
+{
+    static const QKeySequence::StandardKey edits[] = {QKeySequence::Paste,
+                                                      QKeySequence::Cut,
+                                                      QKeySequence::Undo,
+                                                      QKeySequence::Redo,
+                                                      QKeySequence::Delete,
+                                                      QKeySequence::Backspace,
+                                                      QKeySequence::InsertParagraphSeparator};
+    for (const QKeySequence::StandardKey edit : edits)
+        if (key->matches(edit))
+            return true;
+    return !key->text().isEmpty() && key->text().at(0).isPrint();
+}
 } // namespace
+
+bool DocumentLoad::eventFilter(QObject *, QEvent *event)
+{
+    if (event->type() == QEvent::KeyPress && refused_key &&
+        edits_text(static_cast<QKeyEvent *>(event)))
+        std::exchange(refused_key, nullptr)();
+    return false;
+}
 
 // Asks before a file that would crowd the memory out, or is huge; refuses
 // one that cannot be held at all. True when the file may be read.
@@ -103,6 +127,13 @@ bool fp::begin_load(QTextEdit *editor, const QString &path)
     editor->setReadOnly(true);
     editor->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
     editor->setPlainText(load->shown);
+    load->refused_key = [this, path] {
+        statusBar()->showMessage(tr("Le fichier «\u00A0%1\u00A0» est en lecture seule jusqu'à la "
+                                    "fin de son chargement.")
+                                     .arg(QFileInfo(path).fileName()),
+                                 message_ms);
+    };
+    editor->installEventFilter(load);
     editor->document()->setUndoRedoEnabled(false);
     editor->document()->setModified(false);
     load->done = load->shown.size();
@@ -270,7 +301,7 @@ void fp::end_load(QTextEdit *editor)
     if (disk_watch)
         disk_watch->soon(path);
     if (doc->undecodable)
-        warn_undecodable(path);
+        warn_undecodable(path, doc->form);
 }
 
 // Ends a load under way, leaving in the editor what is in: the caller
@@ -322,16 +353,17 @@ void fp::show_load_progress()
     load_label->show();
 }
 
-// A file read in slices may end while another tab is in front: the box
-// then names it.
-void fp::warn_undecodable(const QString &path)
+// Named, since a file read in slices may end while another tab is in front
+// and two files may be opened at once; the encoding said is the one the file
+// was taken to be.
+void fp::warn_undecodable(const QString &path, const textfile::Form &form)
 {
     QMessageBox box(QMessageBox::Warning, tr("Attention"),
-                    tr("Ce fichier contient des octets qui ne sont pas du texte UTF-8 "
+                    tr("Ce fichier contient des octets qui ne sont pas du texte %1 "
                        "valide. Ils sont affichés comme «\u00A0\uFFFD\u00A0» et seront remplacés "
-                       "si vous enregistrez le fichier."),
+                       "si vous enregistrez le fichier.")
+                        .arg(textfile::charsetName(form)),
                     QMessageBox::Ok, this);
-    if (!path.isEmpty())
-        box.setInformativeText(tr("Fichier\u00A0: %1").arg(QDir::toNativeSeparators(path)));
+    box.setInformativeText(tr("Fichier\u00A0: %1").arg(QDir::toNativeSeparators(path)));
     box.exec();
 }

@@ -9,6 +9,7 @@
 #include <QString>
 #include <QStringList>
 #include <QTimer>
+#include <functional>
 #include <memory>
 
 // What the worker hands over: the file's facts, and its text in pieces of
@@ -37,4 +38,9 @@ public:
     qsizetype slice = first_slice;
     bool probing = false;     // the last slice was far too slow
     bool all_at_once = false; // slices have stopped paying off
+
+    // Called at the first key that would change the text while it loads, so
+    // that the refusal is not silent; watches the editor's keys.
+    std::function<void()> refused_key;
+    bool eventFilter(QObject *watched, QEvent *event) override;
 };

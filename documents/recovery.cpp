@@ -5,6 +5,7 @@
 #include "docinfo.h"
 #include "fp.h"
 #include "journal.h"
+#include "textfile.h"
 #include "ui_fp.h"
 
 #include <QCoreApplication>
@@ -106,9 +107,7 @@ void fp::write_journal(bool now)
             continue;
         if (now || document->characterCount() < slice_chars) {
             doc->copy_block = -1;
-            QString text = document->toRawText();
-            text.replace(QChar::ParagraphSeparator, QLatin1Char('\n'));
-            journal_copy(editor, text, now);
+            journal_copy(editor, textfile::documentText(*document), now);
         } else if (doc->copy_block < 0 || doc->copy_revision != document->revision()) {
             doc->copy_block = 0;
             doc->copy_revision = document->revision();
@@ -194,14 +193,18 @@ void fp::journal_copy(QTextEdit *editor, const QString &text, bool now)
     docinfo *doc = docinfo::of(editor);
     if (doc->journal_id.isEmpty())
         doc->journal_id = QStringLiteral("%1").arg(++journal_serial);
+    // Where the file really is: the next start may have another working
+    // folder, where the name as typed would be another file.
+    Fingerprint disk = doc->disk;
+    disk.path = textfile::absolutePath(disk.path);
     const journal::Entry entry{doc->journal_id,
-                               doc->path(),
+                               textfile::absolutePath(doc->path()),
                                ui->onglet->tabText(ui->onglet->indexOf(editor)),
                                QDateTime::currentDateTime(),
                                text,
                                {},
                                doc->form,
-                               doc->disk};
+                               disk};
     doc->journaled_revision = editor->document()->revision();
     journal::Run *run = journal_run.get();
     const auto write = [this, run, entry] {
@@ -245,19 +248,40 @@ void fp::finish_journal()
     journal_run->finish();
 }
 
+namespace {
+// A dropped text as its file would have held it: the document's own encoding
+// and line ends, or UTF-8 when the encoding cannot hold every character.
+QByteArray kept_bytes(const QString &text, textfile::Form form)
+{
+    qsizetype unencodable = -1;
+    QByteArray bytes = textfile::encode(text, form, &unencodable);
+    if (unencodable < 0)
+        return bytes;
+    form.charset = textfile::Charset::Utf8;
+    form.mark = false;
+    return textfile::encode(text, form, &unencodable);
+}
+
+// The file's own name; a text without a file is named by its tab.
+QString kept_name(const QString &path, const QString &title)
+{
+    return path.isEmpty() ? title + QStringLiteral(".txt") : QFileInfo(path).fileName();
+}
+} // namespace
+
 // Text the user chose to drop goes to the discarded folder, so that a
 // mistaken "Non" can be taken back with any file manager.
 void fp::discard_text(QTextEdit *editor)
 {
     const int index = ui->onglet->indexOf(editor);
     const QString title = index >= 0 ? ui->onglet->tabText(index) : QString();
-    QString text = editor->document()->toRawText();
-    text.replace(QChar::ParagraphSeparator, QLatin1Char('\n'));
-    if (journal::discard(title, text.toUtf8()).isEmpty())
+    const docinfo *doc = docinfo::of(editor);
+    const QString text = textfile::documentText(*editor->document());
+    if (journal::discard(kept_name(doc->path(), title), kept_bytes(text, doc->form)).isEmpty())
         tell_journal_trouble();
 }
 
-// Before a file is written over without a question, its previous content.
+// Before a file is written over, its previous bytes, exactly as they were.
 void fp::keep_previous_file(const QString &path)
 {
     QFile file(path);
@@ -313,7 +337,9 @@ void fp::offer_recovery()
         write_journal(true);
     } else if (box.clickedButton() == drop) {
         for (const journal::Entry &entry : std::as_const(orphans.entries))
-            if (journal::discard(entry.title, entry.text.toUtf8()).isEmpty())
+            if (journal::discard(kept_name(entry.path, entry.title),
+                                 kept_bytes(entry.text, entry.form))
+                    .isEmpty())
                 return tell_journal_trouble(); // kept where they are
     } else {
         Q_UNUSED(later);
@@ -323,21 +349,38 @@ void fp::offer_recovery()
 }
 
 // A restored text is the user's unsaved work: it counts as modified and is
-// written nowhere until the user saves it.
+// written nowhere until the user saves it. A file already open (given on the
+// command line as well) takes the text in its own tab.
 void fp::restore_entry(const journal::Entry &entry)
 {
-    newtab();
-    QTextEdit *editor = cur_editor();
+    // Older versions kept the path as typed: relative to a folder that is
+    // not known any more, it could name another file. The text comes back
+    // without a file, its old name offered when it is saved.
+    const bool known = !entry.path.isEmpty() && QDir::isAbsolutePath(entry.path);
+    QTextEdit *editor = nullptr;
+    for (int i = 0; known && !editor && i < ui->onglet->count(); ++i)
+        if (editor_at(i) && textfile::absolutePath(docinfo::of(editor_at(i))->path()) == entry.path)
+            editor = editor_at(i);
+    if (editor) {
+        ui->onglet->setCurrentWidget(editor);
+        stop_loading(editor);
+    } else {
+        newtab();
+        editor = cur_editor();
+    }
+    docinfo *doc = docinfo::of(editor);
     editor->setPlainText(entry.text);
-    if (!entry.path.isEmpty())
+    if (known)
         set_path(entry.path);
+    else if (!entry.path.isEmpty())
+        doc->suggested_name = QFileInfo(entry.path).fileName();
     ui->onglet->setTabText(ui->onglet->currentIndex(), entry.title);
     editor->document()->setModified(true);
-    docinfo::of(editor)->restored = true;
-    docinfo::of(editor)->form = entry.form;
+    doc->restored = true;
+    doc->form = entry.form;
     show_form();
     // A write to its file first checks that the file is still what the text
     // came from.
-    if (!entry.disk.path.isEmpty() && entry.disk.path == entry.path)
+    if (known && entry.disk.path == entry.path)
         took_file(editor, entry.disk);
 }

@@ -30,7 +30,8 @@ bool fp::encode_for_save(QTextEdit *editor, QByteArray *bytes, textfile::Form *f
                     QMessageBox::Yes | QMessageBox::No, this);
     box.button(QMessageBox::Yes)->setText(tr("Enregistrer en UTF-8"));
     box.button(QMessageBox::No)->setText(tr("Annuler"));
-    box.setDefaultButton(QMessageBox::Yes);
+    // Only a deliberate answer changes the file's encoding.
+    box.setDefaultButton(QMessageBox::No);
     box.setInformativeText(document_name(editor));
     if (answer(box) != QMessageBox::Yes)
         return false;

@@ -2,6 +2,7 @@
 // emptied, replaced or closed, and at the end of the run.
 #include "docinfo.h"
 #include "fp.h"
+#include "textfile.h"
 #include "ui_fp.h"
 
 #include <QDir>
@@ -67,11 +68,11 @@ bool fp::may_text_go(QTextEdit *editor, Offer offer)
         }
         if (answer != QMessageBox::Yes)
             return false;
-    } else {
-        keep_previous_file(path);
     }
     if (!path.isEmpty()) {
-        const WriteOutcome outcome = write_editor(editor, path);
+        // Written without a question: its previous content is kept.
+        const bool silent = !doc->undecodable && !doc->restored;
+        const WriteOutcome outcome = write_editor(editor, path, silent);
         // Once the window is gone the text is gone: a failed write at the
         // end of the run leads to the save dialog instead.
         if (outcome != WriteOutcome::Failed || offer != Offer::EndOfRun)
@@ -89,14 +90,33 @@ bool fp::may_text_go(QTextEdit *editor, Offer offer)
     case Offer::Background:
         return save_under_new_name(editor, QStringLiteral("Fichier (*.*)"), true) ==
                WriteOutcome::Written;
-    case Offer::EndOfRun:
-        WriteOutcome outcome;
-        do
+    case Offer::EndOfRun: {
+        // After a failed write the user decides whether to try elsewhere:
+        // writing again at once would only fail again on a full disk.
+        WriteOutcome outcome = path.isEmpty() ? WriteOutcome::Declined : WriteOutcome::Failed;
+        if (path.isEmpty())
             outcome = save_under_new_name(editor, QStringLiteral("Text (*.txt)"), false);
-        while (outcome == WriteOutcome::Failed);
+        while (outcome == WriteOutcome::Failed && save_elsewhere(editor))
+            outcome = save_under_new_name(editor, QStringLiteral("Text (*.txt)"), false);
         return outcome == WriteOutcome::Written;
     }
+    }
     return false;
+}
+
+// At the end of the run, after a write that failed. No, Escape and the
+// close button leave the text in the recovery journal for the next start.
+bool fp::save_elsewhere(QTextEdit *editor)
+{
+    QMessageBox box(QMessageBox::Question, QStringLiteral("Enregistrer le fichier"),
+                    tr("Le texte n'a pas pu être enregistré. Voulez-vous l'enregistrer sous un "
+                       "autre nom ou dans un autre dossier\u00A0?"),
+                    QMessageBox::Yes | QMessageBox::No, this);
+    box.setInformativeText(tr("Sinon, il reste dans la copie de secours et vous sera proposé au "
+                              "prochain démarrage.\n%1")
+                               .arg(document_name(editor)));
+    box.setDefaultButton(QMessageBox::Yes);
+    return answer(box) == QMessageBox::Yes;
 }
 
 // Every modified tab is offered, the current one first.
@@ -139,10 +159,13 @@ bool fp::confirm_replacement(QTextEdit *editor)
 {
     QMessageBox box(
         QMessageBox::Warning, tr("Enregistrer le fichier"),
-        tr("Ce document contient des octets qui n'étaient pas du texte UTF-8 valide\u00A0: "
+        tr("Ce document contient des octets qui n'étaient pas du texte %1 valide\u00A0: "
            "ils seront remplacés par «\u00A0\uFFFD\u00A0» dans le fichier enregistré. "
-           "Enregistrer quand même\u00A0?"),
+           "Enregistrer quand même\u00A0?")
+            .arg(textfile::charsetName(docinfo::of(editor)->form)),
         QMessageBox::Yes | QMessageBox::No, this);
+    // Only a deliberate answer changes the file's bytes.
+    box.setDefaultButton(QMessageBox::No);
     box.setInformativeText(document_name(editor));
     return answer(box) == QMessageBox::Yes;
 }

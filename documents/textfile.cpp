@@ -1,6 +1,7 @@
 #include "textfile.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
@@ -328,6 +329,11 @@ ReadResult readInPieces(const QString &path, qsizetype bytes_per_piece, QStringL
     return result;
 }
 
+QString absolutePath(const QString &path)
+{
+    return path.isEmpty() ? path : QDir::cleanPath(QFileInfo(path).absoluteFilePath());
+}
+
 QString documentText(const QTextDocument &document)
 {
     // One copy of the raw text instead of one string per line: a block break
@@ -380,6 +386,24 @@ bool write(const QString &path, const QByteArray &bytes, QString *kept_backup, F
     if (failure)
         *failure = written ? Failure::None : cause.failure();
     return written;
+}
+
+bool writePrivate(const QString &path, const QByteArray &bytes, Failure *failure)
+{
+    Cause cause;
+    QByteArray temporary = QFile::encodeName(path) + ".XXXXXX";
+    // mkostemp makes the file 0600, whatever the umask.
+    const int fd = ::mkostemp(temporary.data(), O_CLOEXEC);
+    bool ok = fd >= 0 || cause.fromErrno();
+    ok = ok && writeAt(fd, bytes, cause) && call(::fsync(fd), cause);
+    if (fd >= 0)
+        ok = call(::close(fd), cause) && ok;
+    ok = ok && call(::rename(temporary.constData(), QFile::encodeName(path).constData()), cause);
+    if (!ok && fd >= 0)
+        ::unlink(temporary.constData());
+    if (failure)
+        *failure = ok ? Failure::None : cause.failure();
+    return ok;
 }
 
 QString describe(Failure failure)

@@ -52,6 +52,9 @@ ReadResult read(const QString &path, qint64 head = -1);
 // when decodeInPieces() takes it, else whole in the result as read() gives.
 ReadResult readInPieces(const QString &path, qsizetype bytes_per_piece, QStringList *pieces);
 
+// The path made absolute and clean, from the working folder as it is now.
+QString absolutePath(const QString &path);
+
 // The text the user sees, every character kept; only paragraph breaks
 // become line feeds.
 QString documentText(const QTextDocument &document);
@@ -65,5 +68,10 @@ QString documentText(const QTextDocument &document);
 // of a failure goes to failure (Failure::None after a success).
 bool write(const QString &path, const QByteArray &bytes, QString *kept_backup = nullptr,
            Failure *failure = nullptr);
+
+// For the program's own copies of the user's text: readable by the user alone
+// from the first byte (mode 0600 whatever the umask), synced, then renamed
+// over `path`, so a reader finds the old copy or the new one whole.
+bool writePrivate(const QString &path, const QByteArray &bytes, Failure *failure = nullptr);
 
 } // namespace textfile

@@ -143,8 +143,11 @@ void fp::changeEvent(QEvent *event)
 
 // Before the text is written over the file it came from: the file must
 // still hold what the document last matched, or the user says to go on.
-bool fp::may_overwrite(QTextEdit *editor, const QString &path)
+// *overwrites tells that the user chose to write over another program's
+// version.
+bool fp::may_overwrite(QTextEdit *editor, const QString &path, bool *overwrites)
 {
+    *overwrites = false;
     docinfo *doc = docinfo::of(editor);
     if (doc->disk.path != path)
         return true;
@@ -171,8 +174,10 @@ bool fp::may_overwrite(QTextEdit *editor, const QString &path)
                                 : tr("Remplacer son contenu par votre texte\u00A0? Les "
                                      "modifications de l'autre programme seront perdues."));
     name_buttons(box, gone ? tr("Enregistrer") : tr("Écraser"), tr("Annuler"));
-    if (answer(box) == QMessageBox::Yes)
+    if (answer(box) == QMessageBox::Yes) {
+        *overwrites = !gone;
         return true;
+    }
     // The user has seen this change: the watch does not ask about it again.
     doc->kept_against = fingerprint::read(path).hash;
     return false;

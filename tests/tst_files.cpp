@@ -15,6 +15,7 @@
 #include <QDir>
 #include <QLabel>
 #include <QMimeData>
+#include <QSignalSpy>
 #include <QStatusBar>
 #include <QStringEncoder>
 #include <QTabBar>
@@ -57,6 +58,7 @@ private slots:
     void saveRefusesTargetThatIsNoLongerRegularFile_data();
     void saveRefusesTargetThatIsNoLongerRegularFile();
     void invalidUtf8WarnsAndAsksBeforeReplacing();
+    void undecodableFilesAreNamedWithTheirEncoding();
 
     void bigFileShowsAtOnceAndEndsAsALoadInOneCall_data();
     void bigFileShowsAtOnceAndEndsAsALoadInOneCall();
@@ -600,6 +602,8 @@ void tst_files::invalidUtf8WarnsAndAsksBeforeReplacing()
     QVERIFY(answers.waitDone());
     QCOMPARE(answers.seen().at(1).title, QStringLiteral("Enregistrer le fichier"));
     QVERIFY(answers.seen().at(1).text.contains(QStringLiteral("remplacés")));
+    // Return alone must not change the file's bytes.
+    QCOMPARE(answers.seen().at(1).defaultButton, QStringLiteral("&No"));
     QCOMPARE(fileBytes(path), latin1);
 
     answers.button(QMessageBox::Yes);
@@ -610,6 +614,29 @@ void tst_files::invalidUtf8WarnsAndAsksBeforeReplacing()
     type(currentEditor(*w), "?");
     action(*w, "ac_enr")->trigger();
     QCOMPARE(fileBytes(path), QByteArray("!?caf\uFFFD cr\uFFFDme\0", 17));
+    QCOMPARE(answers.unexpected(), 0);
+}
+
+// Two damaged files opened at once: each box names its file and the
+// encoding it was read in.
+void tst_files::undecodableFilesAreNamedWithTheirEncoding()
+{
+    QTemporaryDir dir;
+    const QString latin = makeFile(dir, "latin.txt", QByteArray("caf\xE9\0", 5));
+    // A mark, then a high surrogate that nothing follows.
+    const QString utf16 = makeFile(dir, "utf16.txt",
+                                   QByteArray("\xff\xfe"
+                                              "a\0\0\xd8",
+                                              6));
+    DialogAnswerer answers;
+    answers.button(QMessageBox::Ok).button(QMessageBox::Ok);
+    auto w = startWindow({"feuillon", latin, utf16});
+    QVERIFY(answers.waitDone());
+    QCOMPARE(answers.seen().size(), 2);
+    QVERIFY(answers.seen().at(0).text.contains("texte UTF-8 valide"));
+    QVERIFY(answers.seen().at(0).informative.contains(latin));
+    QVERIFY(answers.seen().at(1).text.contains("texte UTF-16 LE valide"));
+    QVERIFY(answers.seen().at(1).informative.contains(utf16));
     QCOMPARE(answers.unexpected(), 0);
 }
 
@@ -667,7 +694,11 @@ void tst_files::bigFileShowsAtOnceAndEndsAsALoadInOneCall()
     QVERIFY(loadLabel(*w) && loadLabel(*w)->isVisible());
     QVERIFY(loadLabel(*w)->text().startsWith(QStringLiteral("Chargement\u2026 ")));
     QCOMPARE(tabs(*w)->tabText(0), QStringLiteral("grand.txt"));
+    QSignalSpy told(w->statusBar(), &QStatusBar::messageChanged);
     type(editor, QStringLiteral("perdu"));
+    // Refused keys are not dropped silently: the first one says why.
+    QCOMPARE(told.size(), 1);
+    QVERIFY(told.first().first().toString().contains(QStringLiteral("lecture seule")));
 
     QVERIFY(waitLoaded(editor));
     bool undecodable = false;

@@ -13,11 +13,13 @@
 
 #include <QAction>
 #include <QDir>
+#include <QDirIterator>
 #include <QElapsedTimer>
 #include <QSignalSpy>
 #include <QStatusBar>
 #include <QTemporaryDir>
 #include <csignal>
+#include <sys/stat.h>
 
 using namespace feuillon_test;
 
@@ -37,6 +39,10 @@ private slots:
     void endSignalsKeepEveryUnsavedText();
     void unwritableJournalIsToldAndEditingGoesOn_data();
     void unwritableJournalIsToldAndEditingGoesOn();
+    void unsavedTextIsTheUsersAlone_data();
+    void unsavedTextIsTheUsersAlone();
+    void restoredTextGoesBackToItsOwnFile_data();
+    void restoredTextGoesBackToItsOwnFile();
 };
 
 static journal::Entry sample(const QString &text = QStringLiteral("cœur €\nl’été « ok »"))
@@ -222,8 +228,13 @@ void tst_journal::entriesOfAnEndedRunAreOffered()
     }
     const int kept = QDir(folder).entryList(QDir::Files).size();
     QCOMPARE(kept, (restored || answer == "Abandonner") ? int(damaged) : 2);
-    QCOMPARE(QDir(journal::discarded_root()).entryList(QDir::Files).size(),
-             answer == "Abandonner" ? 2 : 0);
+    const QStringList dropped = QDir(journal::discarded_root()).entryList(QDir::Files);
+    QCOMPARE(dropped.size(), answer == "Abandonner" ? 2 : 0);
+    // Dropped in the file's own encoding and line ends, under its own name.
+    for (const QString &name : dropped)
+        if (name.endsWith(" lettre.txt"))
+            QCOMPARE(fileBytes(journal::discarded_root() + "/" + name),
+                     QByteArray("c\x9cur \x80\r\nl\x92\xe9t\xe9 \xab ok \xbb"));
     if (damaged)
         reliability(QStringLiteral("recovery journal: a damaged entry beside two good ones"), 1,
                     QStringLiteral("skipped and told, left in place; the good ones restored"));
@@ -360,6 +371,133 @@ void tst_journal::unwritableJournalIsToldAndEditingGoesOn()
                                "the saved file exact"));
     w.reset();
     QFile::remove(journal::journal_root());
+}
+
+// Every folder and file under `root` that another account could read.
+static QStringList readableByOthers(const QString &root)
+{
+    QStringList open;
+    QDirIterator it(root, QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System,
+                    QDirIterator::Subdirectories);
+    for (QString path = root; !path.isEmpty(); path = it.hasNext() ? it.next() : QString()) {
+        struct stat st {
+        };
+        if (::lstat(QFile::encodeName(path).constData(), &st) != 0)
+            continue;
+        const mode_t wanted = S_ISDIR(st.st_mode) ? 0700 : 0600;
+        if ((st.st_mode & 0777) != wanted)
+            open << QStringLiteral("%1 %2").arg(path).arg(st.st_mode & 0777, 0, 8);
+    }
+    return open;
+}
+
+void tst_journal::unsavedTextIsTheUsersAlone_data()
+{
+    QTest::addColumn<int>("mask");
+    QTest::addColumn<bool>("older");
+    QTest::newRow("umask 022") << 022 << false;
+    QTest::newRow("umask 077") << 077 << false;
+    QTest::newRow("folders an older version left readable") << 022 << true;
+}
+
+// A private file's unsaved text, the copies kept of it and the journal's
+// own files: readable by the user alone, whatever the umask.
+void tst_journal::unsavedTextIsTheUsersAlone()
+{
+    QFETCH(int, mask);
+    QFETCH(bool, older);
+    const QString data = QFileInfo(journal::journal_root()).path();
+    QDir(data).removeRecursively();
+    const mode_t before = ::umask(mode_t(mask));
+    if (older) {
+        QVERIFY(QDir().mkpath(journal::discarded_root()));
+        QVERIFY(QDir().mkpath(journal::journal_root()));
+        QVERIFY(writeFileBytes(journal::discarded_root() + "/ancien.txt", "vieux secret"));
+    }
+    QTemporaryDir dir;
+    const QString path = makeFile(dir, "secret.txt", "mot de passe\n");
+    QVERIFY(QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner));
+    auto w = startWindow({"feuillon", path}, true);
+    type(currentEditor(*w), "nouveau ");
+    QVERIFY(QTest::qWaitFor([] { return entryFiles().size() == 1; }, 5000));
+    // Written without a question: the old bytes are kept. Then a text the
+    // user drops, and one left unsaved in the journal.
+    action(*w, "ac_new")->trigger();
+    type(currentEditor(*w), "jeté");
+    DialogAnswerer answers;
+    answers.button(QMessageBox::No);
+    action(*w, "ac_new")->trigger();
+    type(currentEditor(*w), "brouillon");
+    QVERIFY(QTest::qWaitFor([] { return entryFiles().size() == 1; }, 5000));
+    ::umask(before);
+    QCOMPARE(QDir(journal::discarded_root()).entryList(QDir::Files).size(), older ? 3 : 2);
+    QCOMPARE(readableByOthers(data), QStringList());
+    QCOMPARE(answers.unexpected(), 0);
+    markAllSaved(*w);
+    reliability(QStringLiteral("private text readable by others (%1)")
+                    .arg(QString::fromLatin1(QTest::currentDataTag())),
+                1, QStringLiteral("0: journal folders 0700, entries, locks and kept copies 0600"));
+}
+
+void tst_journal::restoredTextGoesBackToItsOwnFile_data()
+{
+    QTest::addColumn<QString>("how");
+    QTest::newRow("journaled in one folder, restored from another") << "elsewhere";
+    QTest::newRow("relative path of an older version") << "relative";
+    QTest::newRow("its file given on the command line too") << "open";
+}
+
+// Files of the same name under another working folder are never written.
+void tst_journal::restoredTextGoesBackToItsOwnFile()
+{
+    QFETCH(QString, how);
+    QDir(journal::journal_root()).removeRecursively();
+    const QString home = QDir::currentPath();
+    QTemporaryDir dir;
+    QVERIFY(QDir().mkpath(dir.filePath("vrai/s2")) && QDir().mkpath(dir.filePath("autre/s2")));
+    const QString real = makeFile(dir, "vrai/s2/secret.txt", "avant\n");
+    const QString other = makeFile(dir, "autre/s2/secret.txt", "autre\n");
+    journal::Entry entry = sample(QStringLiteral("mien avant\n"));
+    entry.form = textfile::Form();
+    entry.title = QStringLiteral("secret.txt");
+    if (how == "elsewhere") {
+        // Opened by a relative name: the journal knows where it really is.
+        QDir::setCurrent(dir.filePath("vrai"));
+        auto w = startWindow({"feuillon", "s2/secret.txt"});
+        type(currentEditor(*w), "mien ");
+        QVERIFY(QTest::qWaitFor([] { return entryFiles().size() == 1; }, 5000));
+        QVERIFY(journal::decode(fileBytes(entryFiles().first()), &entry));
+        QCOMPARE(entry.path, real);
+        markAllSaved(*w);
+    } else {
+        entry.path = how == "relative" ? QStringLiteral("s2/secret.txt") : real;
+        entry.disk = textfile::read(real).fingerprint;
+    }
+    endedRun({entry}, false);
+    QDir::setCurrent(dir.filePath("autre"));
+    DialogAnswerer answers;
+    answers.press("Restaurer");
+    auto w =
+        startWindow(how == "open" ? QStringList{"feuillon", real} : QStringList{"feuillon"}, true);
+    QVERIFY(answers.waitDone());
+    QCOMPARE(tabs(*w)->count(), how == "open" ? 1 : 2);
+    QCOMPARE(currentEditor(*w)->toPlainText(), QStringLiteral("mien avant\n"));
+    QCOMPARE(tabs(*w)->tabText(tabs(*w)->currentIndex()), QStringLiteral("secret.txt"));
+    if (how == "relative")
+        answers.file(""); // the old name is offered, no file is assumed
+    action(*w, "ac_enr")->trigger();
+    QCOMPARE(answers.pending(), 0);
+    QCOMPARE(answers.unexpected(), 0);
+    QCOMPARE(fileBytes(real), how == "relative" ? QByteArray("avant\n") : "mien avant\n");
+    QCOMPARE(fileBytes(other), QByteArray("autre\n"));
+    if (how == "relative")
+        QCOMPARE(answers.seen().last().informative, QStringLiteral("secret.txt"));
+    reliability(QStringLiteral("restored into another file (%1)").arg(how), 1,
+                QStringLiteral("0: the text goes back to the file it came from, or to none"));
+    markAllSaved(*w);
+    w.reset();
+    QDir::setCurrent(home);
+    QDir(journal::journal_root()).removeRecursively();
 }
 
 FEUILLON_TEST_MAIN(tst_journal)

@@ -9,6 +9,7 @@
 
 #include <QAction>
 #include <QDir>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 
 using namespace feuillon_test;
@@ -41,6 +42,8 @@ private slots:
     void endOfRunWithoutAnswerKeepsTextForNextStart_data();
     void endOfRunWithoutAnswerKeepsTextForNextStart();
     void noKeepsTheDroppedTextInTheDiscardedFolder();
+    void silentWriteKeepsThePreviousBytes_data();
+    void silentWriteKeepsThePreviousBytes();
 };
 
 static const QString question = QStringLiteral("Vouler vous enregistrer le fichier actuelle ?");
@@ -400,16 +403,20 @@ void tst_saveoffer::endOfRunFailedWriteLeadsBackToSaveDialog()
     type(currentEditor(*w), "dernier ");
     breakFile(path);
     DialogAnswerer answers;
+    // Each failed write is followed by a question, not by the same write.
     answers.button(QMessageBox::Ok)
+        .button(QMessageBox::Yes)
         .file(plainFile + "/dedans.txt")
         .button(QMessageBox::Ok)
+        .button(QMessageBox::Yes)
         .file(rescue);
     w.reset();
     QCOMPARE(answers.pending(), 0);
     QCOMPARE(answers.unexpected(), 0);
     QCOMPARE(answers.seen().at(0).title, QStringLiteral("Erreur"));
-    QCOMPARE(answers.seen().at(1).text, QStringLiteral("Text (*.txt)"));
-    QCOMPARE(answers.seen().at(2).title, QStringLiteral("Erreur"));
+    QVERIFY(answers.seen().at(1).text.contains(QStringLiteral("n'a pas pu être enregistré")));
+    QCOMPARE(answers.seen().at(2).text, QStringLiteral("Text (*.txt)"));
+    QCOMPARE(answers.seen().at(3).title, QStringLiteral("Erreur"));
     QCOMPARE(fileBytes(rescue), QByteArray("dernier texte"));
 }
 
@@ -481,6 +488,37 @@ void tst_saveoffer::noKeepsTheDroppedTextInTheDiscardedFolder()
              QStringLiteral("jeté par erreur").toUtf8());
     w = startWindow({"feuillon"}, true);
     QCOMPARE(answers.unexpected(), 0);
+}
+
+void tst_saveoffer::silentWriteKeepsThePreviousBytes_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::newRow("Windows-1252, CRLF") << QByteArray("c\x9cur \x80\r\nl\x92\xe9t\xe9\r\n");
+    QTest::newRow("UTF-16 LE with a mark") << QByteArray("\xff\xfe\xe9\0t\0\xe9\0\n\0", 10);
+    QTest::newRow("UTF-8, CR") << QByteArray("\xc3\xa9t\xc3\xa9\rhiver\r");
+}
+
+// What a write without a question replaces is kept as it was on disk, under
+// the file's own name: putting it back changes nothing.
+void tst_saveoffer::silentWriteKeepsThePreviousBytes()
+{
+    QFETCH(QByteArray, bytes);
+    QDir(journal::discarded_root()).removeRecursively();
+    QTemporaryDir dir;
+    const QString path = makeFile(dir, "note.txt", bytes);
+    auto w = startWindow({"feuillon", path});
+    type(currentEditor(*w), "x");
+    DialogAnswerer none;
+    action(*w, "ac_new")->trigger();
+    QVERIFY(fileBytes(path) != bytes);
+    const QStringList kept = QDir(journal::discarded_root()).entryList(QDir::Files);
+    QCOMPARE(kept.size(), 1);
+    QVERIFY2(QRegularExpression("^\\d{4}-\\d\\d-\\d\\d \\d\\d\\.\\d\\d\\.\\d\\d note\\.txt$")
+                 .match(kept.first())
+                 .hasMatch(),
+             qPrintable(kept.first()));
+    QCOMPARE(fileBytes(journal::discarded_root() + "/" + kept.first()), bytes);
+    QCOMPARE(none.seen().size(), 0);
 }
 
 FEUILLON_TEST_MAIN(tst_saveoffer)

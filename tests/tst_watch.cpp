@@ -5,6 +5,7 @@
 #include "testmain.h"
 
 #include "dialogs.h"
+#include "documents/journal.h"
 #include "files.h"
 #include "window.h"
 
@@ -165,6 +166,7 @@ void tst_watch::checkBeforeEachKindOfWrite()
 {
     QFETCH(QString, write);
     QFETCH(bool, overwrite);
+    QDir(journal::discarded_root()).removeRecursively();
     QTemporaryDir dir;
     const QString path = makeFile(dir, "doc.txt", before);
     const QString elsewhere = dir.filePath("ailleurs.txt");
@@ -175,7 +177,7 @@ void tst_watch::checkBeforeEachKindOfWrite()
     DialogAnswerer answers;
     answers.button(overwrite ? QMessageBox::Yes : QMessageBox::No);
     if (write == "end of run" && !overwrite)
-        answers.file(elsewhere); // a cancelled write leads to the save dialog
+        answers.button(QMessageBox::Yes).file(elsewhere); // asked, then the save dialog
     if (write == "save")
         action(*w, "ac_enr")->trigger();
     else if (write == "offer")
@@ -187,6 +189,12 @@ void tst_watch::checkBeforeEachKindOfWrite()
     QCOMPARE(fileBytes(path), overwrite ? mine : after);
     if (write == "end of run" && !overwrite)
         QCOMPARE(fileBytes(elsewhere), mine);
+    // The other program's version, written over by a choice easily made by
+    // mistake, is kept.
+    const QStringList kept = QDir(journal::discarded_root()).entryList(QDir::Files);
+    QCOMPARE(kept.size(), overwrite ? 1 : 0);
+    if (overwrite)
+        QCOMPARE(fileBytes(journal::discarded_root() + "/" + kept.first()), after);
     if (w && !overwrite) {
         QCOMPARE(currentEditor(*w)->toPlainText().toUtf8(), mine);
         QVERIFY(currentEditor(*w)->document()->isModified());

@@ -84,6 +84,7 @@ void DialogAnswerer::answer(QWidget *dialog)
     if (box) {
         seen.text = box->text();
         seen.informative = box->informativeText();
+        seen.defaultButton = box->defaultButton() ? box->defaultButton()->text() : QString();
     }
     if (files)
         seen.text = files->nameFilters().join(QStringLiteral(";;"));
@@ -127,13 +128,14 @@ void DialogAnswerer::answer(QWidget *dialog)
             box->reject();
         return;
     }
+    auto *edit = files->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"));
+    seen.informative = edit ? edit->text() : QString();
     seen.answeredWith = step.path;
     m_seen.append(seen);
     if (step.path.isEmpty()) {
         files->reject();
         return;
     }
-    auto *edit = files->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"));
     auto *buttons = files->findChild<QDialogButtonBox *>();
     if (!edit || !buttons) {
         files->reject();

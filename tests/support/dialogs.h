@@ -18,9 +18,10 @@ public:
     struct Seen {
         QString kind; // "message" or "file"
         QString title;
-        QString text;         // message text; for a file dialog its name filters, joined by ";;"
-        QString informative;  // a message box's informative text
-        QString answeredWith; // button text or the file name typed
+        QString text;          // message text; for a file dialog its name filters, joined by ";;"
+        QString informative;   // a message box's informative text; the name a file dialog proposed
+        QString answeredWith;  // button text or the file name typed
+        QString defaultButton; // what Return would have pressed in a message box
     };
 
     explicit DialogAnswerer(QObject *parent = nullptr);
