@@ -3,7 +3,7 @@
 #include "fp.h"
 #include "documents/docinfo.h"
 #include "documents/filedrop.h"
-#include "documents/journal.h"
+#include "documents/recoveryjournal.h"
 #include "documents/watch.h"
 #include "status/busycursor.h"
 #include "ui_fp.h"
@@ -69,7 +69,7 @@ fp::~fp()
     // Ended by a signal, nobody is there to answer: the journal keeps it all.
     if (!ending_by_signal)
         offer_save_at_exit();
-    finish_journal();
+    recovery->finish();
     // Nothing is looked at once the window goes.
     delete disk_watch;
     disk_watch = nullptr;

@@ -31,11 +31,9 @@ struct Form;
 struct ReadResult;
 } // namespace textfile
 namespace journal {
-class Run;
 struct Entry;
 } // namespace journal
-class QThreadPool;
-class QTimer;
+class RecoveryJournal;
 
 QT_BEGIN_NAMESPACE
 namespace Ui {
@@ -199,22 +197,9 @@ private:
     FileDropFilter *file_drops = nullptr;
 
     // --- documents: the recovery journal (documents/recovery.cpp) ---
-    std::unique_ptr<journal::Run> journal_run;
-    std::unique_ptr<QThreadPool> journal_writer;
-    QTimer *journal_timer = nullptr;
-    qint64 journal_pending_since = 0;
-    int journal_serial = 0;
-    bool journal_trouble_told = false;
+    RecoveryJournal *recovery = nullptr;
     bool ending_by_signal = false;
     void start_journal();
-    void journal_soon();
-    void write_journal(bool now);
-    void copy_slices();
-    void follow_change_in_copy(QTextEdit *editor, int at, int removed, int added);
-    void journal_copy(QTextEdit *editor, const QString &text, bool now);
-    void forget_journal(QTextEdit *editor);
-    void finish_journal();
-    void tell_journal_trouble();
     void discard_text(QTextEdit *editor);
     void keep_previous_file(const QString &path);
     void offer_recovery();

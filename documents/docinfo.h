@@ -44,16 +44,6 @@ public:
     // version that named its file relatively).
     QString suggested_name;
 
-    // Its copy in the recovery journal, and the text revision copied there
-    // (-1: none).
-    QString journal_id;
-    int journaled_revision = -1;
-    // A copy of a big document under way, made in slices: the text so far,
-    // the next block, and the revision it copies (copy_block -1: none).
-    QString copy;
-    int copy_block = -1;
-    int copy_revision = -1;
-
     // Encoding, byte-order mark and line ends the file is written back in.
     textfile::Form form;
     // The file as the text last matched it, taken at load and after every

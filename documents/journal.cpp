@@ -19,9 +19,26 @@
 namespace journal {
 
 namespace {
-constexpr int format_version = 1;
+// 2: entries have generations and logs of edits. Version 1 entries are
+// still read; a version 1 program leaves version 2 entries alone.
+constexpr int format_version = 2;
 const QString entry_suffix = QStringLiteral(".entry");
 const QString lock_suffix = QStringLiteral(".lock");
+const QString log_suffix = QStringLiteral(".log");
+
+QString log_name(const QString &id, int generation)
+{
+    return QStringLiteral("%1.%2%3").arg(id).arg(generation).arg(log_suffix);
+}
+
+// The logs of this entry in the folder, but the one of `keep`.
+void remove_logs(const QString &folder, const QString &id, int keep = -1)
+{
+    const QDir dir(folder);
+    for (const QString &name : dir.entryList({id + QStringLiteral(".*") + log_suffix}, QDir::Files))
+        if (name != log_name(id, keep))
+            QFile::remove(dir.filePath(name));
+}
 
 QString data_root()
 {
@@ -121,7 +138,8 @@ QByteArray encode(const Entry &entry)
                        {QStringLiteral("bytes"), double(text.size())},
                        {QStringLiteral("charset"), int(entry.form.charset)},
                        {QStringLiteral("mark"), entry.form.mark},
-                       {QStringLiteral("line-end"), int(entry.form.line_end)}};
+                       {QStringLiteral("line-end"), int(entry.form.line_end)},
+                       {QStringLiteral("generation"), entry.generation}};
     // 64-bit numbers as text: JSON numbers are doubles.
     if (!entry.disk.path.isEmpty())
         header.insert(
@@ -149,9 +167,10 @@ bool decode(const QByteArray &bytes, Entry *entry, bool *newer)
     if (version > format_version && newer)
         *newer = true;
     const QByteArray text = bytes.mid(end + 1);
-    if (version != format_version ||
+    if (version < 1 || version > format_version ||
         header.value(QStringLiteral("bytes")).toDouble(-1) != double(text.size()))
         return false;
+    entry->generation = header.value(QStringLiteral("generation")).toInt(0);
     entry->path = header.value(QStringLiteral("path")).toString();
     entry->title = header.value(QStringLiteral("title")).toString();
     entry->written = QDateTime::fromString(header.value(QStringLiteral("written")).toString(),
@@ -180,6 +199,55 @@ bool decode(const QByteArray &bytes, Entry *entry, bool *newer)
         entry->disk.taken_ns = qint64(number("taken"));
     }
     return true;
+}
+
+QByteArray encode(const Edit &edit)
+{
+    const QByteArray added = edit.added.toUtf8();
+    return QByteArray::number(edit.at) + ' ' + QByteArray::number(edit.removed) + ' ' +
+           QByteArray::number(added.size()) + ' ' + QByteArray::number(edit.length) + '\n' + added +
+           '\n';
+}
+
+namespace {
+// One record from `from`; false at the end or at a record cut short.
+bool next_edit(const QByteArray &log, qsizetype *from, Edit *edit)
+{
+    const qsizetype end = log.indexOf('\n', *from);
+    if (end < 0)
+        return false;
+    const QList<QByteArray> fields = log.mid(*from, end - *from).split(' ');
+    if (fields.size() != 4)
+        return false;
+    bool ok[4] = {};
+    edit->at = fields[0].toInt(&ok[0]);
+    edit->removed = fields[1].toInt(&ok[1]);
+    const int bytes = fields[2].toInt(&ok[2]);
+    edit->length = fields[3].toInt(&ok[3]);
+    if (!(ok[0] && ok[1] && ok[2] && ok[3]) || edit->at < 0 || edit->removed < 0 || bytes < 0 ||
+        end + 1 + bytes >= log.size() || log.at(end + 1 + bytes) != '\n')
+        return false;
+    edit->added = QString::fromUtf8(log.constData() + end + 1, bytes);
+    *from = end + 1 + bytes + 1;
+    return true;
+}
+} // namespace
+
+int replay(const QByteArray &log, QString *text)
+{
+    int applied = 0;
+    qsizetype from = 0;
+    Edit edit;
+    while (next_edit(log, &from, &edit)) {
+        if (edit.at > text->size())
+            break;
+        const qsizetype removed = qMin<qsizetype>(edit.removed, text->size() - edit.at);
+        if (text->size() - removed + edit.added.size() != edit.length)
+            break;
+        text->replace(edit.at, removed, edit.added);
+        ++applied;
+    }
+    return applied;
 }
 
 Run::Run()
@@ -213,14 +281,36 @@ bool Run::write(const Entry &entry)
         return false;
     if (!textfile::writePrivate(folder + QLatin1Char('/') + entry.id + entry_suffix, encode(entry)))
         return false;
+    remove_logs(folder, entry.id, entry.generation);
     sync_folder(folder);
     return true;
 }
 
+bool Run::append(const QString &id, int generation, const QByteArray &records)
+{
+    if (!usable())
+        return false;
+    const QByteArray name = QFile::encodeName(folder + QLatin1Char('/') + log_name(id, generation));
+    const int fd = ::open(name.constData(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0600);
+    if (fd < 0)
+        return false;
+    bool ok = ::fchmod(fd, 0600) == 0;
+    for (qsizetype done = 0; ok && done < records.size();) {
+        const ssize_t n = ::write(fd, records.constData() + done, size_t(records.size() - done));
+        ok = n > 0 || (n < 0 && errno == EINTR);
+        done += qMax<ssize_t>(n, 0);
+    }
+    ok = ::fsync(fd) == 0 && ok;
+    return ::close(fd) == 0 && ok;
+}
+
 void Run::remove(const QString &id)
 {
-    if (usable() && QFile::remove(folder + QLatin1Char('/') + id + entry_suffix))
-        sync_folder(folder);
+    if (!usable())
+        return;
+    QFile::remove(folder + QLatin1Char('/') + id + entry_suffix);
+    remove_logs(folder, id);
+    sync_folder(folder);
 }
 
 bool Run::empty() const
@@ -236,6 +326,25 @@ void Run::finish()
         QDir().rmdir(folder);
     lock->unlock();
     lock.reset();
+}
+
+bool read_back(const QString &file, Entry *entry, bool *newer)
+{
+    bool ok = false;
+    const QByteArray bytes = read_all(file, &ok);
+    if (!ok || !decode(bytes, entry, newer))
+        return false;
+    entry->file = file;
+    entry->id = QFileInfo(file).completeBaseName();
+    // A log cut short by the end of its run ends where its last whole
+    // record does.
+    bool read = false;
+    const QString folder = QFileInfo(file).path();
+    const QByteArray log =
+        read_all(folder + QLatin1Char('/') + log_name(entry->id, entry->generation), &read);
+    if (read)
+        replay(log, &entry->text);
+    return true;
 }
 
 Orphans find_orphans()
@@ -259,17 +368,12 @@ Orphans find_orphans()
         found.folders << dir.filePath();
         for (const QString &name : names) {
             const QString file = dir.filePath() + QLatin1Char('/') + name;
-            bool ok = false;
             bool newer = false;
             Entry entry;
-            const QByteArray bytes = read_all(file, &ok);
-            if (ok && decode(bytes, &entry, &newer)) {
-                entry.file = file;
-                entry.id = QFileInfo(name).completeBaseName();
+            if (read_back(file, &entry, &newer))
                 found.entries << entry;
-            } else if (!newer) {
+            else if (!newer)
                 found.damaged << file;
-            }
         }
     }
     std::sort(found.entries.begin(), found.entries.end(),
@@ -279,8 +383,10 @@ Orphans find_orphans()
 
 void drop_orphans(Orphans &orphans)
 {
-    for (const Entry &entry : std::as_const(orphans.entries))
+    for (const Entry &entry : std::as_const(orphans.entries)) {
         QFile::remove(entry.file);
+        remove_logs(QFileInfo(entry.file).path(), entry.id);
+    }
     for (const QString &folder : std::as_const(orphans.folders)) {
         sync_folder(folder);
         QDir().rmdir(folder); // kept when damaged or newer entries remain

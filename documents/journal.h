@@ -25,7 +25,24 @@ struct Entry {
     QString file;        // where the entry lies on disk (set when read back)
     textfile::Form form; // the encoding and line ends its file is written in
     Fingerprint disk;    // its file as the text last matched it
+    // Each new copy of a document takes the next generation; the edits
+    // made since, logged in "<id>.<generation>.log", bring it up to date.
+    int generation = 0;
 };
+
+// One edit of a document, as its log keeps it: `removed` characters at `at`
+// replaced by `added`, leaving a text of `length` characters.
+struct Edit {
+    int at = 0;
+    int removed = 0;
+    QString added;
+    int length = 0;
+};
+QByteArray encode(const Edit &edit);
+// Applies the log's edits to the text in order. Stops before a damaged or
+// cut-off record, or one that does not fit the text (the log then ends
+// there); returns how many were applied.
+int replay(const QByteArray &log, QString *text);
 
 // One file per entry: a header line of JSON, then the text in UTF-8, so a
 // copy of a big document costs one write and no escaping.
@@ -53,8 +70,12 @@ public:
 
     bool usable() const { return lock != nullptr; }
     // Writes the entry whole (a power cut leaves the old one or the new
-    // one) and returns whether it is on disk.
+    // one) and returns whether it is on disk; the logs of its older
+    // generations go.
     bool write(const Entry &entry);
+    // Appends records to the log of this generation and syncs them.
+    bool append(const QString &id, int generation, const QByteArray &records);
+    // The entry and its logs.
     void remove(const QString &id);
     bool empty() const;
     // A normal end: the folder and its lock go. Entries left for the next
@@ -66,11 +87,15 @@ private:
     std::unique_ptr<QLockFile> lock;
 };
 
+// An entry file with the edits of its log applied. False for a damaged,
+// truncated or foreign file; *newer is set for one of a later version.
+bool read_back(const QString &file, Entry *entry, bool *newer = nullptr);
+
 // Entries of runs that are no longer running, each folder locked by the
 // caller while it is offered so that two new runs never offer the same one.
 struct Orphans {
-    QList<Entry> entries;
-    QStringList damaged; // files that could not be read back, left in place
+    QList<Entry> entries; // their logs replayed
+    QStringList damaged;  // files that could not be read back, left in place
     QList<std::shared_ptr<QLockFile>> locks;
     QStringList folders;
 };

@@ -2,6 +2,7 @@
 #include "docinfo.h"
 #include "filedrop.h"
 #include "fp.h"
+#include "recoveryjournal.h"
 #include "status/busycursor.h"
 #include "ui_fp.h"
 
@@ -58,11 +59,7 @@ void fp::newtab()
     // and then vanish, or turn into stray characters, on saving.
     editor->setAcceptRichText(false);
     editor->viewport()->installEventFilter(file_drops);
-    connect(editor, &QTextEdit::textChanged, this, &fp::journal_soon);
-    connect(editor->document(), &QTextDocument::contentsChange, this,
-            [this, editor](int at, int removed, int added) {
-                follow_change_in_copy(editor, at, removed, added);
-            });
+    recovery->track(editor);
     const int at = ui->onglet->currentIndex() + 1;
     ui->onglet->insertTab(at, editor, QStringLiteral("Nouvelle Onglet"));
     ui->onglet->setCurrentIndex(at);
@@ -89,7 +86,7 @@ void fp::closetab(int cli)
         if (!may_text_go(closing, Offer::Background))
             return;
         stop_loading(closing);
-        forget_journal(closing);
+        recovery->forget(closing);
         ui->onglet->removeTab(cli);
         closing->deleteLater();
         return;
@@ -97,7 +94,7 @@ void fp::closetab(int cli)
     if (!offer_save())
         return;
     reset_doc();
-    forget_journal(closing);
+    recovery->forget(closing);
     if (ui->onglet->currentIndex() != 0 || cli != 0) {
         ui->onglet->removeTab(cli);
     } else {

@@ -5,6 +5,7 @@
 
 #include "dialogs.h"
 #include "documents/journal.h"
+#include "documents/recoveryjournal.h"
 #include "documents/textfile.h"
 #include "faults.h"
 #include "files.h"
@@ -14,10 +15,10 @@
 #include <QAction>
 #include <QDir>
 #include <QDirIterator>
-#include <QElapsedTimer>
 #include <QSignalSpy>
 #include <QStatusBar>
 #include <QTemporaryDir>
+#include <QTextCursor>
 #include <csignal>
 #include <sys/stat.h>
 
@@ -31,7 +32,10 @@ private slots:
     void entriesReadBackExactlyOrNotAtAll_data();
     void entriesReadBackExactlyOrNotAtAll();
     void typedTextReachesTheJournalAndGoesOnceDropped();
-    void bigDocumentReachesTheJournalWhole();
+    void editsReachTheJournalAsTheyAre_data();
+    void editsReachTheJournalAsTheyAre();
+    void logsReplayUpToTheirLastWholeRecord_data();
+    void logsReplayUpToTheirLastWholeRecord();
     void entriesOfAnEndedRunAreOffered_data();
     void entriesOfAnEndedRunAreOffered();
     void aRunningFeuillonKeepsItsEntries();
@@ -69,7 +73,7 @@ void tst_journal::entriesReadBackExactlyOrNotAtAll_data()
     QTest::newRow("no header") << QByteArray("texte seul") << false << false;
     QTest::newRow("empty file") << QByteArray() << false << false;
     QByteArray later = whole;
-    later.replace("\"feuillon-journal\":1", "\"feuillon-journal\":2");
+    later.replace("\"feuillon-journal\":2", "\"feuillon-journal\":3");
     QTest::newRow("written by a later version") << later << false << true;
 }
 
@@ -95,7 +99,7 @@ static QStringList entryFiles()
     QStringList files;
     QDir root(journal::journal_root());
     for (const QString &run : root.entryList(QDir::Dirs | QDir::NoDotAndDotDot))
-        for (const QString &name : QDir(root.filePath(run)).entryList(QDir::Files))
+        for (const QString &name : QDir(root.filePath(run)).entryList({"*.entry"}, QDir::Files))
             files << root.filePath(run) + "/" + name;
     return files;
 }
@@ -119,52 +123,102 @@ void tst_journal::typedTextReachesTheJournalAndGoesOnceDropped()
         QDir(journal::journal_root()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries).isEmpty());
 }
 
-// A big document is read in slices while the window goes on; typing in the
-// middle of a copy leaves the journal with the latest text, whole.
-void tst_journal::bigDocumentReachesTheJournalWhole()
+// The journal of this run read back as the next start reads it: each
+// entry with the edits of its log.
+static QStringList journaled()
 {
-    QString text;
-    for (int line = 0; text.size() < (4 << 20); ++line)
-        text += QStringLiteral("ligne %1 : le chat dort près du feu\n").arg(line);
-    auto w = startWindow();
-    action(*w, "actionNouvelle_Onglet")->trigger();
-    QTextEdit *editor = currentEditor(*w);
-    editor->setPlainText(text);
-    type(editor, "a");
-    const auto journaled = [] {
+    QStringList texts;
+    for (const QString &file : entryFiles()) {
         journal::Entry entry;
-        const QStringList files = entryFiles();
-        return files.size() == 1 && journal::decode(fileBytes(files.first()), &entry) ? entry.text
-                                                                                      : QString();
-    };
-    QVERIFY(QTest::qWaitFor([&] { return journaled() == "a" + text; }, 10000));
-    type(editor, "b");
-    QTest::qWait(2100); // the copy has begun
-    type(editor, "c");
-    QVERIFY(QTest::qWaitFor([&] { return journaled() == "abc" + text; }, 10000));
-
-    // Typing that never pauses, at both ends, still reaches the journal,
-    // and each copy is the text as it was at one moment.
-    const auto state = [&](const QString &copy) {
-        const qsizetype starts = copy.indexOf(QLatin1String("abc"));
-        const qsizetype ends = copy.size() - (copy.lastIndexOf(QLatin1Char('\n')) + 1);
-        const bool whole = starts >= 0 && copy.left(starts) == QString(starts, QLatin1Char('s')) &&
-                           copy.right(ends) == QString(ends, QLatin1Char('e')) &&
-                           copy.mid(starts, copy.size() - starts - ends) == "abc" + text &&
-                           (starts == ends || starts == ends + 1);
-        return whole ? starts : -1;
-    };
-    QElapsedTimer typing;
-    typing.start();
-    int keys = 0;
-    // Long enough for the sanitizers, under which each key costs much more.
-    while (state(journaled()) < 1 && typing.elapsed() < 45000) {
-        editor->moveCursor(keys % 2 ? QTextCursor::End : QTextCursor::Start);
-        type(editor, keys++ % 2 ? "e" : "s");
-        QTest::qWait(10);
+        if (journal::read_back(file, &entry))
+            texts << entry.text;
     }
-    QVERIFY2(state(journaled()) >= 1, qPrintable(journaled().left(40)));
-    markAllSaved(*w);
+    return texts;
+}
+
+void tst_journal::editsReachTheJournalAsTheyAre_data()
+{
+    QTest::addColumn<QString>("edit");
+    for (const char *edit : {"typing", "typing at the end", "deleting", "pasting lines", "undo",
+                             "replacing the whole text", "emptying", "a format change",
+                             "typing at both ends during copies in slices"})
+        QTest::newRow(edit) << edit;
+}
+
+// The real journal with millisecond timings: a copy, then a log of edits
+// that brings it up to date, then new copies as the log grows.
+void tst_journal::editsReachTheJournalAsTheyAre()
+{
+    QFETCH(QString, edit);
+    QDir(journal::journal_root()).removeRecursively();
+    const bool big = edit.contains("slices");
+    RecoveryJournal recovery(
+        nullptr, [](QTextEdit *) { return journal::Entry(); }, JournalTimings{5, 4096, 1, 200});
+    QTextEdit editor;
+    QString text;
+    for (int line = 0; line < (big ? 3000 : 3); ++line)
+        text += QStringLiteral("ligne %1 : l’été\u00A0à 100 €\n").arg(line);
+    editor.setPlainText(text);
+    editor.document()->setModified(false);
+    recovery.track(&editor);
+    type(&editor, "a");
+    const auto now = [&editor] { return QStringList{textfile::documentText(*editor.document())}; };
+    QTRY_COMPARE(journaled(), now());
+    QTextCursor cursor(editor.document());
+    cursor.movePosition(QTextCursor::End);
+    if (edit == "typing at the end")
+        editor.setTextCursor(cursor);
+    if (edit.startsWith("typing"))
+        type(&editor, "bc\nd");
+    if (edit == "deleting")
+        QTest::keyClicks(&editor, "\b\b");
+    if (edit == "pasting lines")
+        cursor.insertText("un\ndeux\n\ntrois");
+    if (edit == "undo")
+        editor.undo();
+    if (edit == "replacing the whole text")
+        editor.setPlainText("autre\ntexte");
+    if (edit == "emptying")
+        editor.clear();
+    if (edit == "a format change") {
+        QTextCharFormat blue;
+        blue.setBackground(Qt::blue);
+        cursor.movePosition(QTextCursor::Start, QTextCursor::KeepAnchor);
+        cursor.mergeCharFormat(blue);
+    }
+    for (int key = 0; big && key < 60; ++key) {
+        editor.moveCursor(key % 2 ? QTextCursor::End : QTextCursor::Start);
+        type(&editor, key % 2 ? "e" : "s\n");
+        QTest::qWait(key % 7);
+    }
+    editor.document()->setModified(true);
+    QTRY_COMPARE(journaled(), now());
+    // One entry and at most the log of its newest copy.
+    QVERIFY(QDir(QFileInfo(entryFiles().first()).path()).entryList(QDir::Files).size() <= 2);
+    editor.document()->setModified(false);
+    QTRY_VERIFY(entryFiles().isEmpty());
+}
+
+void tst_journal::logsReplayUpToTheirLastWholeRecord_data()
+{
+    QTest::addColumn<QByteArray>("log");
+    QTest::addColumn<QString>("text");
+    const QByteArray two = journal::encode(journal::Edit{2, 0, "é\nx", 7}) +
+                           journal::encode(journal::Edit{0, 1, QString(), 6});
+    QTest::newRow("whole") << two << "bé\nxcd";
+    QTest::newRow("cut in its last record") << two.chopped(1) << "abé\nxcd";
+    QTest::newRow("a record that does not fit")
+        << two + journal::encode(journal::Edit{1, 0, "z", 99}) << "bé\nxcd";
+    QTest::newRow("garbage") << QByteArray("2 0 x\n") << "abcd";
+}
+
+void tst_journal::logsReplayUpToTheirLastWholeRecord()
+{
+    QFETCH(QByteArray, log);
+    QFETCH(QString, text);
+    QString replayed = QStringLiteral("abcd");
+    journal::replay(log, &replayed);
+    QCOMPARE(replayed, text);
 }
 
 // A run that is gone: its folder without a live lock.

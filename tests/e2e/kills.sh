@@ -30,11 +30,15 @@ typed=$(seq 1 2000 | sed 's/^/mot/' | tr '\n' ' ')
 
 journal() { echo "$work/data/vrel/Feuillon/journal"; }
 # The marker is typed at the end of the document: it shows at the end of an
-# entry once the tab took it and the journal copied it.
+# entry once the tab took it and the journal copied it, or at the end of the
+# entry's log of edits ("#" and the record's line end).
 marker_journaled() {
-  local entry
-  for entry in "$(journal)"/run-*/*.entry; do
-    [ -f "$entry" ] && [ "$(tail -c 1 "$entry")" = "$marker" ] && return 0
+  local file
+  for file in "$(journal)"/run-*/*.entry; do
+    [ -f "$file" ] && [ "$(tail -c 1 "$file")" = "$marker" ] && return 0
+  done
+  for file in "$(journal)"/run-*/*.log; do
+    [ -f "$file" ] && [ "$(tail -c 2 "$file")" = "$marker" ] && return 0
   done
   return 1
 }

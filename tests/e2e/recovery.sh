@@ -8,7 +8,16 @@ exe=$1
 . "$(dirname "$0")/common.sh"
 need_tools Xvfb xdotool
 
-journal_holds() { grep -qs -- "$1" "$work"/data/vrel/Feuillon/journal/run-*/*.entry; }
+# The whole text in a copy, or its last key at the end of a log of edits
+# (the character, then the record's line end).
+journal_holds() {
+  local log
+  grep -qs -- "$1" "$work"/data/vrel/Feuillon/journal/run-*/*.entry && return 0
+  for log in "$work"/data/vrel/Feuillon/journal/run-*/*.log; do
+    [ -f "$log" ] && [ "$(tail -c 2 "$log")" = "${1: -1}" ] && return 0
+  done
+  return 1
+}
 
 # Starts the program, waits for its window and gives it the focus.
 start() {
