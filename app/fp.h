@@ -209,9 +209,7 @@ private:
     QLabel *load_label = nullptr;
     bool room_to_open(const QString &path, qint64 size);
     bool begin_load(QTextEdit *editor, const QString &path);
-    void load_arrived(QTextEdit *editor);
-    void load_slice(QTextEdit *editor);
-    void end_load(QTextEdit *editor);
+    void load_ended(QTextEdit *editor, const QString &path, const textfile::ReadResult &read);
     void stop_loading(QTextEdit *editor);
     bool busy_loading(QTextEdit *editor);
     void show_load_progress();

@@ -80,4 +80,24 @@ QStringList pieces(const QString &text, qsizetype chars)
     return out;
 }
 
+void SlicePace::took(qint64 ms)
+{
+    constexpr qint64 low_ms = 15;
+    constexpr qint64 high_ms = 40;
+    // A slice taking this long is no ordinary slice.
+    constexpr qint64 stalled_ms = 300;
+    if (ms > stalled_ms) {
+        all_at_once = probing || ms > 10 * stalled_ms;
+        probing = true;
+        chars = smallest;
+    } else if (probing) {
+        probing = false;
+        chars = first;
+    } else if (ms < low_ms) {
+        chars = qMin(chars * 2, largest);
+    } else if (ms > high_ms) {
+        chars = qMax(chars / 2, smallest);
+    }
+}
+
 } // namespace bigfile

@@ -49,4 +49,21 @@ qsizetype slice_end(const QString &text, qsizetype from, qsizetype chars);
 // The text cut after line ends into pieces of about `chars` characters.
 QStringList pieces(const QString &text, qsizetype chars);
 
+// How much text the next slice puts in: each slice should keep the window
+// busy between 15 and 40 ms, its layout included. Past some size (about a
+// million and a half lines), Qt's layout lays out far more than the
+// inserted text on each insertion: a slice then costs seconds whatever its
+// size. A slow slice is followed by the smallest one; if that one is slow
+// too, or a slice took seconds, the rest goes in at once.
+struct SlicePace {
+    static constexpr qsizetype first = 64 * 1024;
+    static constexpr qsizetype smallest = 4 * 1024;
+    static constexpr qsizetype largest = 4 * 1024 * 1024;
+    qsizetype chars = first;
+    bool probing = false;     // the last slice was far too slow
+    bool all_at_once = false; // slices have stopped paying off
+    // The last slice took this long.
+    void took(qint64 ms);
+};
+
 } // namespace bigfile

@@ -2,7 +2,6 @@
 // while the window goes on answering, and a file the machine cannot hold is
 // not opened blindly.
 #include "loading.h"
-#include "bigfile.h"
 #include "docinfo.h"
 #include "fp.h"
 #include "ui_fp.h"
@@ -20,7 +19,6 @@
 #include <QTextDocument>
 #include <QTextEdit>
 #include <QThreadPool>
-#include <QTimer>
 
 #ifdef __GLIBC__
 #include <malloc.h>
@@ -29,17 +27,10 @@
 namespace {
 // Enough for the first screenful on any screen.
 constexpr qint64 head_bytes = 64 * 1024;
-// Each slice keeps the window busy about this long, its layout included.
-constexpr qint64 slice_low_ms = 15;
-constexpr qint64 slice_high_ms = 40;
-constexpr qsizetype smallest_slice = 4 * 1024;
-constexpr qsizetype largest_slice = 4 * 1024 * 1024;
 // The text waits in pieces of about this many characters (bytes, as
 // decoded straight from the file).
 constexpr qsizetype piece_chars = 1024 * 1024;
 constexpr int message_ms = 5000;
-// A slice taking this long is no ordinary slice.
-constexpr qint64 stalled_ms = 300;
 
 // A piece is made on the reading thread, and the allocator keeps its memory
 // for that thread once it is freed: the document, growing on this one, would
@@ -65,14 +56,166 @@ bool edits_text(const QKeyEvent *key)
             return true;
     return !key->text().isEmpty() && key->text().at(0).isPrint();
 }
+
+std::shared_ptr<LoadedFile> read_whole(const QString &path)
+{
+    auto file = std::make_shared<LoadedFile>();
+    file->read = textfile::readInPieces(path, piece_chars, &file->pieces);
+    if (!file->read.text.isEmpty())
+        file->pieces = bigfile::pieces(std::exchange(file->read.text, QString()), piece_chars);
+    for (const QString &piece : std::as_const(file->pieces))
+        file->length += piece.size();
+    return file;
+}
 } // namespace
+
+DocumentLoad::DocumentLoad(QTextEdit *editor, const QString &path, const QString &shown,
+                           const textfile::Form &form)
+    : QObject(docinfo::of(editor)), path(path), editor(editor), shown(shown)
+{
+    docinfo *doc = docinfo::of(editor);
+    doc->load = this;
+    doc->undecodable = false;
+    doc->form = form;
+    // No typing, no undo step, no save until the whole text is in; moving
+    // through what is in already works with the keys too.
+    editor->setReadOnly(true);
+    editor->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    editor->setPlainText(shown);
+    editor->installEventFilter(this);
+    editor->document()->setUndoRedoEnabled(false);
+    editor->document()->setModified(false);
+    in = shown.size();
+
+    auto promise = std::make_shared<QPromise<std::shared_ptr<LoadedFile>>>();
+    reading.setFuture(promise->future());
+    connect(&reading, &QFutureWatcherBase::finished, this, &DocumentLoad::arrived);
+    // A timer, not a queued call: the other timers (the journal, the text
+    // cursor, a watched file) come in turn between slices instead of waiting
+    // for the end of the load.
+    next.setSingleShot(true);
+    next.setInterval(0);
+    connect(&next, &QTimer::timeout, this, &DocumentLoad::next_slice);
+    QThreadPool::globalInstance()->start([promise, path] {
+        promise->start();
+        promise->addResult(read_whole(path));
+        promise->finish();
+    });
+}
+
+int DocumentLoad::percent() const
+{
+    return read && length > 0 ? int(in * 100 / length) : 0;
+}
 
 bool DocumentLoad::eventFilter(QObject *, QEvent *event)
 {
-    if (event->type() == QEvent::KeyPress && refused_key &&
-        edits_text(static_cast<QKeyEvent *>(event)))
-        std::exchange(refused_key, nullptr)();
+    if (!told && event->type() == QEvent::KeyPress && edits_text(static_cast<QKeyEvent *>(event))) {
+        told = true;
+        emit refused_key();
+    }
     return false;
+}
+
+void DocumentLoad::stop()
+{
+    docinfo *doc = docinfo::of(editor);
+    if (doc->load != this)
+        return;
+    // Later: this may run inside one of the load's own signals. What it
+    // still has queued finds it stopped.
+    doc->load = nullptr;
+    next.stop();
+    pieces.clear();
+    editor->removeEventFilter(this);
+    editor->document()->setUndoRedoEnabled(true);
+    editor->document()->setModified(false);
+    editor->setReadOnly(false);
+    deleteLater();
+}
+
+void DocumentLoad::arrived()
+{
+    // Once only, whatever the watcher says: the text is moved out below.
+    const QFuture<std::shared_ptr<LoadedFile>> future = reading.future();
+    if (read || docinfo::of(editor)->load != this ||
+        (future.resultCount() == 0 && !future.isFinished()))
+        return;
+    read = true;
+    // Moved, not copied: the future would hold the text until the end. A
+    // worker that ended without a text counts as a failed read.
+    LoadedFile file;
+    file.read.failure = textfile::Failure::Other;
+    if (future.resultCount() > 0)
+        file = std::move(*future.result());
+    facts = std::move(file.read);
+    if (facts.status != textfile::ReadStatus::Read) {
+        stop();
+        emit ended(facts);
+        return;
+    }
+    pieces = std::move(file.pieces);
+    length = file.length;
+    // The first lines were decoded on their own; the whole file may have
+    // said otherwise (bytes further on that are not UTF-8).
+    if (pieces.isEmpty() || !pieces.first().startsWith(shown))
+        in = 0;
+    offset = in;
+    shown.clear();
+    next_slice();
+}
+
+// The next slice of the first piece, or all that is left once slices have
+// stopped paying off.
+QString DocumentLoad::take_slice()
+{
+    const QString piece = pieces.first();
+    if (pace.all_at_once) {
+        const QString rest = piece.mid(offset) + pieces.mid(1).join(QString());
+        pieces.clear();
+        return rest;
+    }
+    const qsizetype end = bigfile::slice_end(piece, offset, pace.chars);
+    const QString slice = end - offset == piece.size() ? piece : piece.mid(offset, end - offset);
+    offset = end;
+    if (end == piece.size()) {
+        pieces.removeFirst();
+        offset = 0;
+    }
+    return slice;
+}
+
+void DocumentLoad::next_slice()
+{
+    if (docinfo::of(editor)->load != this)
+        return;
+    if (!pieces.isEmpty()) {
+        QElapsedTimer took;
+        took.start();
+        const QString slice = take_slice();
+        if (in == 0) {
+            // setPlainText keeps the editor's cursor at the start.
+            editor->setPlainText(slice);
+        } else {
+            QTextCursor at_end(editor->document());
+            at_end.movePosition(QTextCursor::End);
+            at_end.insertText(slice);
+        }
+        editor->document()->setModified(false);
+        in += slice.size();
+        if (offset == 0)
+            give_memory_back();
+        pace.took(took.elapsed());
+    } else if (in == 0) {
+        editor->setPlainText(QString());
+    }
+    if (!pieces.isEmpty()) {
+        emit progress();
+        next.start();
+        return;
+    }
+    stop();
+    emit ended(facts);
 }
 
 // Asks before a file that would crowd the memory out, or is huge; refuses
@@ -118,55 +261,21 @@ bool fp::begin_load(QTextEdit *editor, const QString &path)
         tell_file_error(tr("Impossible de lire le fichier !!!"), head.failure, path);
         return false;
     }
-    docinfo *doc = docinfo::of(editor);
-    auto *load = new DocumentLoad(doc, path);
-    doc->load = load;
-    load->shown = bigfile::whole_lines(head.text);
-    // No typing, no undo step, no save until the whole text is in; moving
-    // through what is in already works with the keys too.
-    editor->setReadOnly(true);
-    editor->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
-    editor->setPlainText(load->shown);
-    load->refused_key = [this, path] {
+    auto *load = new DocumentLoad(editor, path, bigfile::whole_lines(head.text), head.form);
+    ui->onglet->setTabText(ui->onglet->indexOf(editor), QFileInfo(path).fileName());
+    connect(load, &DocumentLoad::progress, this, [this, editor] {
+        if (editor == cur_editor())
+            show_load_progress();
+    });
+    connect(load, &DocumentLoad::refused_key, this, [this, path] {
         statusBar()->showMessage(tr("Le fichier «\u00A0%1\u00A0» est en lecture seule jusqu'à la "
                                     "fin de son chargement.")
                                      .arg(QFileInfo(path).fileName()),
                                  message_ms);
-    };
-    editor->installEventFilter(load);
-    editor->document()->setUndoRedoEnabled(false);
-    editor->document()->setModified(false);
-    load->done = load->shown.size();
-    doc->undecodable = false;
-    doc->form = head.form;
-    ui->onglet->setTabText(ui->onglet->indexOf(editor), QFileInfo(path).fileName());
-
-    auto promise = std::make_shared<QPromise<std::shared_ptr<LoadedFile>>>();
-    load->reading.setFuture(promise->future());
-    connect(&load->reading, &QFutureWatcherBase::finished, load, [this, editor, load] {
-        if (docinfo::of(editor)->load == load)
-            load_arrived(editor);
     });
-    // A timer, not a queued call: the other timers (the journal, the text
-    // cursor, a watched file) come in turn between slices instead of waiting
-    // for the end of the load.
-    load->next.setSingleShot(true);
-    load->next.setInterval(0);
-    connect(&load->next, &QTimer::timeout, load, [this, editor, load] {
-        if (docinfo::of(editor)->load == load)
-            load_slice(editor);
-    });
-    QThreadPool::globalInstance()->start([promise, path] {
-        promise->start();
-        auto file = std::make_shared<LoadedFile>();
-        file->read = textfile::readInPieces(path, piece_chars, &file->pieces);
-        if (!file->read.text.isEmpty())
-            file->pieces = bigfile::pieces(std::exchange(file->read.text, QString()), piece_chars);
-        for (const QString &piece : std::as_const(file->pieces))
-            file->length += piece.size();
-        promise->addResult(std::move(file));
-        promise->finish();
-    });
+    connect(
+        load, &DocumentLoad::ended, this,
+        [this, editor, path](const textfile::ReadResult &read) { load_ended(editor, path, read); });
     if (editor == cur_editor()) {
         show_form();
         show_load_progress();
@@ -174,29 +283,15 @@ bool fp::begin_load(QTextEdit *editor, const QString &path)
     return true;
 }
 
-void fp::load_arrived(QTextEdit *editor)
+// The document as a one-call load leaves it: unmodified, no undo history;
+// or, when the file could not be read whole, an empty tab without a path:
+// part of a file must never be taken for the file.
+void fp::load_ended(QTextEdit *editor, const QString &path, const textfile::ReadResult &read)
 {
     docinfo *doc = docinfo::of(editor);
-    DocumentLoad *load = doc->load;
-    // Once only, whatever the watcher says: the text is moved out below.
-    if (!load || load->read)
-        return;
-    const QFuture<std::shared_ptr<LoadedFile>> future = load->reading.future();
-    if (future.resultCount() == 0 && !future.isFinished())
-        return;
-    // Moved, not copied: the future would hold the text until the end. A
-    // worker that ended without a text counts as a failed read.
-    LoadedFile file;
-    file.read.failure = textfile::Failure::Other;
-    if (future.resultCount() > 0)
-        file = std::move(*future.result());
-    load->read = true;
-    const textfile::ReadResult &read = file.read;
+    if (editor == cur_editor())
+        show_load_progress();
     if (read.status != textfile::ReadStatus::Read) {
-        // Gone or changed into something unreadable meanwhile: the tab holds
-        // only part of it, which must never be taken for the file.
-        const QString path = load->path;
-        stop_loading(editor);
         editor->clear();
         editor->document()->setModified(false);
         doc->forget();
@@ -206,122 +301,25 @@ void fp::load_arrived(QTextEdit *editor)
         tell_file_error(tr("Impossible de lire le fichier !!!"), read.failure, path);
         return;
     }
-    load->pieces = std::move(file.pieces);
-    load->length = file.length;
     doc->undecodable = read.undecodable;
     doc->form = read.form;
     took_file(editor, read.fingerprint);
-    // The first lines were decoded on their own; the whole file may have
-    // said otherwise (bytes further on that are not UTF-8).
-    if (load->pieces.isEmpty() || !load->pieces.first().startsWith(load->shown))
-        load->done = 0;
-    load->offset = load->done;
-    load->shown.clear();
     if (editor == cur_editor())
         show_form();
-    load_slice(editor);
-}
-
-void fp::load_slice(QTextEdit *editor)
-{
-    docinfo *doc = docinfo::of(editor);
-    DocumentLoad *load = doc->load;
-    if (!load)
-        return;
-    if (load->pieces.isEmpty()) {
-        if (load->done == 0)
-            editor->setPlainText(QString());
-        end_load(editor);
-        return;
-    }
-    QElapsedTimer took;
-    took.start();
-    const QString piece = load->pieces.first();
-    qsizetype end = bigfile::slice_end(piece, load->offset, load->slice);
-    QString slice =
-        end - load->offset == piece.size() ? piece : piece.mid(load->offset, end - load->offset);
-    if (load->all_at_once) {
-        // The rest in one go: every insertion now costs as much as the
-        // largest one would.
-        slice = piece.mid(load->offset) + load->pieces.mid(1).join(QString());
-        load->pieces = QStringList{piece};
-        end = piece.size();
-    }
-    if (load->done == 0) {
-        // setPlainText keeps the editor's cursor at the start.
-        editor->setPlainText(slice);
-    } else {
-        QTextCursor at_end(editor->document());
-        at_end.movePosition(QTextCursor::End);
-        at_end.insertText(slice);
-    }
-    editor->document()->setModified(false);
-    load->done += slice.size();
-    load->offset = end;
-    if (end == piece.size()) {
-        load->pieces.removeFirst();
-        load->offset = 0;
-        give_memory_back();
-    }
-    const qint64 ms = took.elapsed();
-    // Past some size (about a million and a half lines), Qt's layout of the
-    // editor lays out far more than the inserted text on each insertion:
-    // a slice then costs seconds whatever its size, and slices would never
-    // end. A slow slice is followed by the smallest one; if that one is
-    // slow too, or a slice took seconds, the cost no longer depends on the
-    // size.
-    if (ms > stalled_ms) {
-        load->all_at_once = load->probing || ms > 10 * stalled_ms;
-        load->probing = true;
-        load->slice = smallest_slice;
-    } else if (load->probing) {
-        load->probing = false;
-        load->slice = DocumentLoad::first_slice;
-    } else if (ms < slice_low_ms)
-        load->slice = qMin(load->slice * 2, largest_slice);
-    else if (ms > slice_high_ms)
-        load->slice = qMax(load->slice / 2, smallest_slice);
-    if (!load->pieces.isEmpty()) {
-        if (editor == cur_editor())
-            show_load_progress();
-        load->next.start();
-        return;
-    }
-    end_load(editor);
-}
-
-// The document as a one-call load leaves it: unmodified, no undo history.
-void fp::end_load(QTextEdit *editor)
-{
-    docinfo *doc = docinfo::of(editor);
-    const QString path = doc->load->path;
-    stop_loading(editor);
     // A change made by another program while the file was read is looked at
     // now that the text can be compared and reloaded.
-    if (disk_watch)
-        disk_watch->soon(path);
+    disk_watch->soon(path);
     if (doc->undecodable)
         warn_undecodable(path, doc->form);
 }
 
-// Ends a load under way, leaving in the editor what is in: the caller
-// empties the tab, closes it or reads another file into it.
 void fp::stop_loading(QTextEdit *editor)
 {
-    docinfo *doc = docinfo::of(editor);
-    if (!doc->load)
-        return;
-    // Later: this may run inside one of the load's own signals. Whatever it
-    // still has queued checks that it is the editor's load first.
-    DocumentLoad *load = std::exchange(doc->load, nullptr);
-    load->next.stop();
-    load->pieces.clear();
-    load->deleteLater();
-    editor->document()->setUndoRedoEnabled(true);
-    editor->document()->setModified(false);
-    editor->setReadOnly(false);
-    if (editor == cur_editor())
-        show_load_progress();
+    if (DocumentLoad *load = docinfo::of(editor)->load) {
+        load->stop();
+        if (editor == cur_editor())
+            show_load_progress();
+    }
 }
 
 // True, after telling the user, when the document cannot be changed or
@@ -348,8 +346,7 @@ void fp::show_load_progress()
     }
     if (!load_label)
         show_form();
-    const int percent = load->read && load->length > 0 ? int(load->done * 100 / load->length) : 0;
-    load_label->setText(tr("Chargement… %1 %").arg(percent));
+    load_label->setText(tr("Chargement… %1 %").arg(load->percent()));
     load_label->show();
 }
 

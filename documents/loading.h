@@ -1,7 +1,10 @@
-// A big file on its way into an editor: read whole on a worker thread while
-// its first lines show, then put in slice by slice.
+// A big file on its way into an editor: its first lines show at once, the
+// whole file is read on a worker thread, then put in slice by slice while
+// the window goes on answering. Until the whole text is in, the tab is
+// read-only and nothing writes it.
 #pragma once
 
+#include "bigfile.h"
 #include "textfile.h"
 
 #include <QFutureWatcher>
@@ -9,8 +12,9 @@
 #include <QString>
 #include <QStringList>
 #include <QTimer>
-#include <functional>
 #include <memory>
+
+class QTextEdit;
 
 // What the worker hands over: the file's facts, and its text in pieces of
 // whole lines, so that the memory of each piece goes once it is in.
@@ -22,25 +26,50 @@ struct LoadedFile {
 
 class DocumentLoad : public QObject
 {
+    Q_OBJECT
+
 public:
-    DocumentLoad(QObject *parent, const QString &path) : QObject(parent), path(path) {}
+    // Shows `shown` (the file's first whole lines, in this form) and starts
+    // reading the file. The load is the editor's record's (docinfo::load)
+    // until it ends.
+    DocumentLoad(QTextEdit *editor, const QString &path, const QString &shown,
+                 const textfile::Form &form);
 
     const QString path;
-    QFutureWatcher<std::shared_ptr<LoadedFile>> reading;
-    QTimer next;          // the next slice
-    bool read = false;    // the whole text has arrived
-    QString shown;        // the first lines, shown while the file is read
-    QStringList pieces;   // the text not in the editor yet
-    qsizetype offset = 0; // characters of the first piece already in
-    qsizetype length = 0; // characters of the whole text
-    qsizetype done = 0;   // characters in the editor
-    static constexpr qsizetype first_slice = 64 * 1024;
-    qsizetype slice = first_slice;
-    bool probing = false;     // the last slice was far too slow
-    bool all_at_once = false; // slices have stopped paying off
+    // 0 to 100: how much of the text is in.
+    int percent() const;
+    // Ends the load where it is, leaving in the editor what is in: the
+    // caller empties the tab, closes it or reads another file into it.
+    void stop();
 
-    // Called at the first key that would change the text while it loads, so
-    // that the refusal is not silent; watches the editor's keys.
-    std::function<void()> refused_key;
+signals:
+    // Another slice went in.
+    void progress();
+    // The whole text is in, and `read` has the file's facts (its text is
+    // empty); or the file could not be read whole (its status says so) and
+    // the tab holds only part of it. The load is stopped either way.
+    void ended(const textfile::ReadResult &read);
+    // A key that would change the text, refused while it loads; once.
+    void refused_key();
+
+protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void arrived();
+    void next_slice();
+    QString take_slice();
+
+    QTextEdit *editor;
+    QFutureWatcher<std::shared_ptr<LoadedFile>> reading;
+    QTimer next;
+    textfile::ReadResult facts; // of the whole file, once read
+    bool read = false;          // the whole text has arrived
+    QString shown;              // the first lines, shown while the file is read
+    QStringList pieces;         // the text not in the editor yet
+    qsizetype offset = 0;       // characters of the first piece already in
+    qsizetype length = 0;       // characters of the whole text
+    qsizetype in = 0;           // characters in the editor
+    bigfile::SlicePace pace;
+    bool told = false;
 };

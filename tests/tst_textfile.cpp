@@ -49,6 +49,8 @@ private slots:
     void bigFileIsOpenedOnlyIfItCanBeHeld();
     void slicesEndAfterWholeLines_data();
     void slicesEndAfterWholeLines();
+    void slicesFollowWhatTheyCost_data();
+    void slicesFollowWhatTheyCost();
     void piecesDecodeAsTheWholeFile_data();
     void piecesDecodeAsTheWholeFile();
 };
@@ -549,6 +551,34 @@ void tst_textfile::slicesEndAfterWholeLines()
     QCOMPARE(pieces.join(QString()), text);
     for (qsizetype i = 0; i + 1 < pieces.size(); ++i)
         QVERIFY(pieces.at(i).endsWith(QLatin1Char('\n')));
+}
+
+void tst_textfile::slicesFollowWhatTheyCost_data()
+{
+    using Pace = bigfile::SlicePace;
+    QTest::addColumn<QList<int>>("took"); // ms of each slice in turn
+    QTest::addColumn<qsizetype>("chars");
+    QTest::addColumn<bool>("allAtOnce");
+    QTest::newRow("quick slices grow") << QList<int>{5, 5} << Pace::first * 4 << false;
+    QTest::newRow("up to the largest") << QList<int>(12, 1) << Pace::largest << false;
+    QTest::newRow("slow slices shrink") << QList<int>{50, 50} << Pace::first / 4 << false;
+    QTest::newRow("down to the smallest") << QList<int>(12, 100) << Pace::smallest << false;
+    QTest::newRow("in range: kept") << QList<int>{20, 30} << Pace::first << false;
+    QTest::newRow("one stall, then back") << QList<int>{400, 5} << Pace::first << false;
+    QTest::newRow("two stalls: the rest at once") << QList<int>{400, 400} << Pace::smallest << true;
+    QTest::newRow("seconds: the rest at once") << QList<int>{4000} << Pace::smallest << true;
+}
+
+void tst_textfile::slicesFollowWhatTheyCost()
+{
+    QFETCH(QList<int>, took);
+    QFETCH(qsizetype, chars);
+    QFETCH(bool, allAtOnce);
+    bigfile::SlicePace pace;
+    for (int ms : took)
+        pace.took(ms);
+    QCOMPARE(pace.chars, chars);
+    QCOMPARE(pace.all_at_once, allAtOnce);
 }
 
 void tst_textfile::piecesDecodeAsTheWholeFile_data()
