@@ -221,7 +221,7 @@ private:
     void took_file(QTextEdit *editor, const Fingerprint &print);
     bool may_overwrite(QTextEdit *editor, const QString &path, bool *overwrites);
     void look_at_disk();
-    void reload_in_place(QTextEdit *editor, const textfile::ReadResult &read);
+    bool reload_from_disk(QTextEdit *editor);
     void ask_about_disk(QTextEdit *editor);
 
     // --- search: private helpers ---

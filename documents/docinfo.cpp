@@ -36,7 +36,7 @@ void docinfo::forget()
     form = textfile::Form();
     disk = Fingerprint();
     disk_question = false;
-    kept_against = 0;
-    gone_at_revision = -1;
+    kept_against.reset();
+    gone.reset();
     cleared_characters = 0;
 }

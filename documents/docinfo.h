@@ -6,6 +6,7 @@
 
 #include <QObject>
 #include <QString>
+#include <optional>
 
 class DocumentLoad;
 class QTextEdit;
@@ -46,20 +47,23 @@ public:
 
     // Encoding, byte-order mark and line ends the file is written back in.
     textfile::Form form;
+
+    // --- The file on disk, watched for other programs (documents/watch.cpp) ---
     // The file as the text last matched it, taken at load and after every
-    // save; a write to that path first checks that it still is so
-    // (documents/watch.cpp).
+    // save; a write to that path first checks that it still is so.
     Fingerprint disk;
     // Another program changed the file while the text had unsaved changes:
     // asked about once the tab is in front.
     bool disk_question = false;
-    // The content on disk the user chose to keep their text against, so
-    // that the same change is not asked about again.
-    quint64 kept_against = 0;
-    // The file was deleted: the document counts as modified from this
-    // revision on (-2: it had unsaved changes already); -1 while the file
-    // is there.
-    int gone_at_revision = -1;
+    // The hash of the content the user chose to keep their text against,
+    // so that the same change is not asked about again.
+    std::optional<quint64> kept_against;
+    // The file was deleted: the document counts as modified from then on.
+    // The revision at which the text was still the file's, if it was.
+    struct Gone {
+        std::optional<int> matched_at;
+    };
+    std::optional<Gone> gone;
 
     // A big file going into the editor slice by slice (documents/loading.cpp),
     // a child of this record: until the whole text is in, the tab is

@@ -8,6 +8,7 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QCoreApplication>
 #include <QDir>
 #include <QEvent>
 #include <QFileInfo>
@@ -38,8 +39,30 @@ bool unsaved(QTextEdit *editor)
 {
     const docinfo *doc = docinfo::of(editor);
     const QTextDocument *text = editor->document();
-    return text->isModified() &&
-           !(doc->gone_at_revision >= 0 && text->revision() == doc->gone_at_revision);
+    return text->isModified() && !(doc->gone && doc->gone->matched_at == text->revision());
+}
+
+// One message for a pass: what was reloaded and what was deleted.
+QString disk_message(const QStringList &reloaded, const QStringList &gone)
+{
+    const auto tr = [](const char *text) { return QCoreApplication::translate("fp", text); };
+    QStringList said;
+    if (reloaded.size() == 1)
+        said << tr("Le fichier «\u00A0%1\u00A0» a été modifié par un autre programme\u00A0: il "
+                   "est rechargé.")
+                    .arg(shown(reloaded.first()));
+    else if (reloaded.size() > 1)
+        said << tr("%1 fichiers modifiés par un autre programme sont rechargés.")
+                    .arg(reloaded.size());
+    if (gone.size() == 1)
+        said << tr("Le fichier «\u00A0%1\u00A0» a été supprimé ou déplacé\u00A0: son texte "
+                   "n'est plus que dans Feuillon.")
+                    .arg(shown(gone.first()));
+    else if (gone.size() > 1)
+        said << tr("%1 fichiers ont été supprimés ou déplacés\u00A0: leur texte n'est plus que "
+                   "dans Feuillon.")
+                    .arg(gone.size());
+    return said.join(QLatin1Char(' '));
 }
 
 void name_buttons(QMessageBox &box, const QString &yes, const QString &no)
@@ -49,6 +72,19 @@ void name_buttons(QMessageBox &box, const QString &yes, const QString &no)
     box.setDefaultButton(QMessageBox::No);
 }
 } // namespace
+
+DiskAction disk_action(fingerprint::Verdict verdict, bool unsaved, bool marked_gone)
+{
+    switch (verdict) {
+    case fingerprint::Verdict::Same:
+        return DiskAction::Settle;
+    case fingerprint::Verdict::Gone:
+        return marked_gone ? DiskAction::Nothing : DiskAction::MarkGone;
+    case fingerprint::Verdict::Changed:
+        return unsaved ? DiskAction::Ask : DiskAction::Reload;
+    }
+    return DiskAction::Nothing;
+}
 
 DiskWatch::DiskWatch(QObject *parent, std::function<void()> look) : QObject(parent)
 {
@@ -119,8 +155,8 @@ void fp::took_file(QTextEdit *editor, const Fingerprint &print)
     docinfo *doc = docinfo::of(editor);
     doc->disk = print;
     doc->disk_question = false;
-    doc->kept_against = 0;
-    doc->gone_at_revision = -1;
+    doc->kept_against.reset();
+    doc->gone.reset();
     if (!disk_watch) {
         disk_watch = new DiskWatch(this, [this] { look_at_disk(); });
         // The tab the user turns to is looked at: a change may have come
@@ -183,10 +219,14 @@ bool fp::may_overwrite(QTextEdit *editor, const QString &path, bool *overwrites)
     return false;
 }
 
-// Replaces the whole text as one edit, so that "Annuler" brings the
-// user's text back; the document then matches the file.
-void fp::reload_in_place(QTextEdit *editor, const textfile::ReadResult &read)
+// Replaces the whole text with the file's as one edit, so that "Annuler"
+// brings the user's text back; the document then matches the file. False
+// when the file cannot be read now (looked at again later).
+bool fp::reload_from_disk(QTextEdit *editor)
 {
+    const textfile::ReadResult read = textfile::read(docinfo::of(editor)->disk.path);
+    if (read.status != textfile::ReadStatus::Read)
+        return false;
     const int position = editor->textCursor().position();
     const int scrolled = editor->verticalScrollBar()->value();
     QTextCursor all(editor->document());
@@ -205,6 +245,7 @@ void fp::reload_in_place(QTextEdit *editor, const textfile::ReadResult &read)
     back.setPosition(qMin(position, editor->document()->characterCount() - 1));
     editor->setTextCursor(back);
     editor->verticalScrollBar()->setValue(scrolled);
+    return true;
 }
 
 // What changed on disk since the last look: untouched documents follow
@@ -229,61 +270,42 @@ void fp::look_at_disk()
         if (!doc || doc->disk.path.isEmpty())
             continue;
         open.insert(doc->disk.path);
-        if (!all && !requested.contains(doc->disk.path))
-            continue;
         // Looked at once its whole text is in.
-        if (doc->loading())
+        if ((!all && !requested.contains(doc->disk.path)) || doc->loading())
             continue;
         Fingerprint now;
-        switch (fingerprint::compare(doc->disk, &now)) {
-        case fingerprint::Verdict::Same:
+        const fingerprint::Verdict verdict = fingerprint::compare(doc->disk, &now);
+        switch (disk_action(verdict, unsaved(editor), doc->gone.has_value())) {
+        case DiskAction::Nothing:
+            break;
+        case DiskAction::Settle:
             // Touched, or back as it was: nothing to tell.
-            if (doc->gone_at_revision >= 0 && !unsaved(editor))
+            if (doc->gone && !unsaved(editor))
                 editor->document()->setModified(false);
             doc->disk = now;
             doc->disk_question = false;
-            doc->gone_at_revision = -1;
+            doc->gone.reset();
             break;
-        case fingerprint::Verdict::Gone:
-            // Its text exists nowhere else now: every save offer offers it.
-            if (doc->gone_at_revision == -1) {
-                doc->gone_at_revision =
-                    editor->document()->isModified() ? -2 : editor->document()->revision();
-                editor->document()->setModified(true);
-                gone << doc->disk.path;
-            }
+        case DiskAction::MarkGone:
+            doc->gone = docinfo::Gone{editor->document()->isModified()
+                                          ? std::nullopt
+                                          : std::optional<int>(editor->document()->revision())};
+            editor->document()->setModified(true);
+            gone << doc->disk.path;
             break;
-        case fingerprint::Verdict::Changed:
-            if (!unsaved(editor)) {
-                const textfile::ReadResult read = textfile::read(doc->disk.path);
-                if (read.status == textfile::ReadStatus::Read) {
-                    reload_in_place(editor, read);
-                    reloaded << doc->disk.path;
-                }
-            } else {
-                const quint64 seen = fingerprint::read(doc->disk.path).hash;
-                doc->disk_question = seen != doc->kept_against;
-            }
+        case DiskAction::Reload:
+            if (reload_from_disk(editor))
+                reloaded << doc->disk.path;
+            break;
+        case DiskAction::Ask:
+            doc->disk_question = fingerprint::read(doc->disk.path).hash != doc->kept_against;
             break;
         }
     }
     disk_watch->follow_only(open, all ? open : requested);
-    if (reloaded.size() == 1)
-        statusBar()->showMessage(tr("Le fichier «\u00A0%1\u00A0» a été modifié par un autre "
-                                    "programme\u00A0: il est rechargé.")
-                                     .arg(shown(reloaded.first())),
-                                 message_ms);
-    else if (reloaded.size() > 1)
-        statusBar()->showMessage(tr("%1 fichiers modifiés par un autre programme sont "
-                                    "rechargés.")
-                                     .arg(reloaded.size()),
-                                 message_ms);
-    if (!gone.isEmpty())
-        statusBar()->showMessage(
-            tr("Le fichier «\u00A0%1\u00A0» a été supprimé ou déplacé\u00A0: son texte n'est "
-               "plus que dans Feuillon.")
-                .arg(shown(gone.first())),
-            message_ms);
+    const QString message = disk_message(reloaded, gone);
+    if (!message.isEmpty())
+        statusBar()->showMessage(message, message_ms);
     QTextEdit *front = cur_editor();
     if (front && docinfo::of(front)->disk_question && isActiveWindow())
         ask_about_disk(front);
@@ -312,10 +334,7 @@ void fp::ask_about_disk(QTextEdit *editor)
         return;
     doc->disk_question = false;
     if (answered == QMessageBox::Yes) {
-        const textfile::ReadResult read = textfile::read(path);
-        if (read.status == textfile::ReadStatus::Read)
-            reload_in_place(editor, read);
-        else
+        if (!reload_from_disk(editor))
             disk_watch->soon(path);
         return;
     }

@@ -7,6 +7,19 @@
 #include <QTimer>
 #include <functional>
 
+#include "fingerprint.h"
+
+// What to do with a tab whose file was looked at: a pure rule, so that it is
+// checked without a window.
+enum class DiskAction {
+    Nothing, // as it was, or already said
+    Settle,  // the same bytes: take the file's new facts (it may be back)
+    Reload,  // changed, and the text has no unsaved changes: follow the file
+    Ask,     // changed under unsaved changes: the user decides
+    MarkGone // deleted: the text exists nowhere else now
+};
+DiskAction disk_action(fingerprint::Verdict verdict, bool unsaved, bool marked_gone);
+
 class DiskWatch : public QObject
 {
 public:

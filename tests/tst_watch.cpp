@@ -6,6 +6,7 @@
 
 #include "dialogs.h"
 #include "documents/journal.h"
+#include "documents/watch.h"
 #include "files.h"
 #include "window.h"
 
@@ -23,6 +24,8 @@ class tst_watch : public QObject
     Q_OBJECT
 
 private slots:
+    void diskVerdictDecidesWhatHappens_data();
+    void diskVerdictDecidesWhatHappens();
     void changeOnDisk_data();
     void changeOnDisk();
     void reloadTakesTheFilesNewForm();
@@ -281,6 +284,31 @@ void tst_watch::fiftyFilesChangedAtOnce()
     reliability(QStringLiteral("50 open files changed at once, 2 with unsaved changes"), 50,
                 QStringLiteral("48 reloaded quietly, 2 asked one at a time; changes overwritten "
                                "without a question: 0"));
+}
+
+void tst_watch::diskVerdictDecidesWhatHappens_data()
+{
+    using V = fingerprint::Verdict;
+    using A = DiskAction;
+    QTest::addColumn<V>("verdict");
+    QTest::addColumn<bool>("unsaved");
+    QTest::addColumn<bool>("markedGone");
+    QTest::addColumn<A>("action");
+    QTest::newRow("same bytes") << V::Same << true << false << A::Settle;
+    QTest::newRow("back after being deleted") << V::Same << false << true << A::Settle;
+    QTest::newRow("changed, nothing unsaved") << V::Changed << false << false << A::Reload;
+    QTest::newRow("changed under unsaved text") << V::Changed << true << false << A::Ask;
+    QTest::newRow("deleted") << V::Gone << false << false << A::MarkGone;
+    QTest::newRow("deleted, already said") << V::Gone << true << true << A::Nothing;
+}
+
+void tst_watch::diskVerdictDecidesWhatHappens()
+{
+    QFETCH(fingerprint::Verdict, verdict);
+    QFETCH(bool, unsaved);
+    QFETCH(bool, markedGone);
+    QFETCH(DiskAction, action);
+    QCOMPARE(disk_action(verdict, unsaved, markedGone), action);
 }
 
 FEUILLON_TEST_MAIN(tst_watch)
