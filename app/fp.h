@@ -178,16 +178,12 @@ private:
     void offer_save_at_exit();
     bool save_elsewhere(QTextEdit *editor);
     bool run_ending = false; // the window is going: nothing new is looked at
-    int answer(QMessageBox &box);
     int ask_to_save(QTextEdit *editor);
     QString document_name(QTextEdit *editor) const;
     // Failed: nothing was written, after an error or because the user would
     // not write over a file another program changed.
     enum class WriteOutcome { Written, Failed, Declined };
     WriteOutcome write_editor(QTextEdit *editor, const QString &path, bool keep_previous = false);
-    void tell_file_error(const QString &what, textfile::Failure failure, const QString &path,
-                         const QString &more = QString());
-    bool confirm_replacement(QTextEdit *editor);
     // documents/saveform.cpp
     bool encode_for_save(QTextEdit *editor, QByteArray *bytes, textfile::Form *form);
     WriteOutcome save_under_new_name(QTextEdit *editor, const QString &filter, bool adopt);
@@ -200,20 +196,16 @@ private:
     RecoveryJournal *recovery = nullptr;
     bool ending_by_signal = false;
     void start_journal();
-    void discard_text(QTextEdit *editor);
-    void keep_previous_file(const QString &path);
     void offer_recovery();
     void restore_entry(const journal::Entry &entry);
 
     // --- documents: big files, put in slice by slice (documents/loading.cpp) ---
     QLabel *load_label = nullptr;
-    bool room_to_open(const QString &path, qint64 size);
     bool begin_load(QTextEdit *editor, const QString &path);
     void load_ended(QTextEdit *editor, const QString &path, const textfile::ReadResult &read);
     void stop_loading(QTextEdit *editor);
     bool busy_loading(QTextEdit *editor);
     void show_load_progress();
-    void warn_undecodable(const QString &path, const textfile::Form &form);
 
     // --- documents: files changed by other programs (documents/watch.cpp) ---
     DiskWatch *disk_watch = nullptr;
@@ -248,8 +240,6 @@ private:
 
     // --- status: private helpers ---
     void zoom_step(int direction);
-    bool zoom_editor(QTextEdit *editor, int steps);
-    void unzoom_editor(QTextEdit *editor);
     void settle_zoom(QTextEdit *editor);
     void wheel_zoom(QWheelEvent *event);
     // status/formlabel.cpp: the current document's encoding and line ends.

@@ -2,6 +2,8 @@
 #include "bigfile.h"
 #include "docinfo.h"
 #include "fp.h"
+#include "questions.h"
+#include "recoveryjournal.h"
 #include "textfile.h"
 #include "ui_fp.h"
 
@@ -22,10 +24,10 @@ bool fp::load_file(QString path)
     stop_loading(editor);
     const QFileInfo file(path);
     if (file.isFile() && file.size() >= bigfile::slice_from)
-        return room_to_open(path, file.size()) && begin_load(editor, path);
+        return room_to_open(this, path, file.size()) && begin_load(editor, path);
     const textfile::ReadResult read = textfile::read(path);
     if (read.status == textfile::ReadStatus::Unreadable) {
-        tell_file_error(tr("Impossible de lire le fichier !!!"), read.failure, path);
+        tell_file_error(this, tr("Impossible de lire le fichier !!!"), read.failure, path);
         return false;
     }
     // A missing file is a new one: the first save creates it.
@@ -38,21 +40,8 @@ bool fp::load_file(QString path)
     ui->onglet->setTabText(ui->onglet->currentIndex(), QFileInfo(path).fileName());
     show_form();
     if (read.undecodable)
-        warn_undecodable(path, read.form);
+        warn_undecodable(this, path, read.form);
     return true;
-}
-
-// The box says what failed, why, and which file; Qt's own reasons are in
-// English, so the cause is the program's French sentence.
-void fp::tell_file_error(const QString &what, textfile::Failure failure, const QString &path,
-                         const QString &more)
-{
-    QMessageBox box(QMessageBox::Critical, tr("Erreur"), what, QMessageBox::Ok, this);
-    QStringList details{textfile::describe(failure),
-                        tr("Fichier\u00A0: %1").arg(QDir::toNativeSeparators(path)), more};
-    details.removeAll(QString());
-    box.setInformativeText(details.join(QLatin1Char('\n')));
-    box.exec();
 }
 
 bool fp::write_file(QString path)
@@ -72,19 +61,19 @@ fp::WriteOutcome fp::write_editor(QTextEdit *editor, const QString &path, bool k
     bool overwrites = false;
     if (!may_overwrite(editor, path, &overwrites))
         return WriteOutcome::Failed;
-    if (doc->undecodable && !confirm_replacement(editor))
+    if (doc->undecodable && !confirm_replacement(this, document_name(editor), doc->form))
         return WriteOutcome::Declined;
     QByteArray bytes;
     textfile::Form form;
     if (!encode_for_save(editor, &bytes, &form))
         return WriteOutcome::Declined;
     if (keep_previous || overwrites)
-        keep_previous_file(path);
+        recovery->keep_file(path);
     QString kept_backup;
     textfile::Failure failure = textfile::Failure::None;
     if (!textfile::write(path, bytes, &kept_backup, &failure)) {
         // The user must know where the old content is if the file lost it.
-        tell_file_error(tr("Imposible d'enregistrer le fichier !!!"), failure, path,
+        tell_file_error(this, tr("Imposible d'enregistrer le fichier !!!"), failure, path,
                         kept_backup.isEmpty()
                             ? QString()
                             : tr("Une copie de l'ancien contenu est conservée dans : %1")

@@ -4,6 +4,7 @@
 #include "loading.h"
 #include "docinfo.h"
 #include "fp.h"
+#include "questions.h"
 #include "ui_fp.h"
 #include "watch.h"
 
@@ -218,47 +219,13 @@ void DocumentLoad::next_slice()
     emit ended(facts);
 }
 
-// Asks before a file that would crowd the memory out, or is huge; refuses
-// one that cannot be held at all. True when the file may be read.
-bool fp::room_to_open(const QString &path, qint64 size)
-{
-    const bigfile::Memory memory = bigfile::memory();
-    const bigfile::Room room = bigfile::room_for(size, memory);
-    if (room == bigfile::Room::Enough)
-        return true;
-    const QString name = QFileInfo(path).fileName();
-    const QString needed = bigfile::size_text(size * bigfile::memory_per_byte);
-    const QString available =
-        memory.available < 0 ? tr("inconnue") : bigfile::size_text(memory.available);
-    if (room == bigfile::Room::Refuse) {
-        QMessageBox box(QMessageBox::Critical, tr("Erreur"),
-                        tr("Le fichier «\u00A0%1\u00A0» est trop gros pour être ouvert.").arg(name),
-                        QMessageBox::Ok, this);
-        box.setInformativeText(
-            tr("Il fait %1\u00A0; l'ouvrir demanderait environ %2 de mémoire, et seuls %3 sont "
-               "disponibles. Les documents ouverts ne sont pas touchés.\nFichier\u00A0: %4")
-                .arg(bigfile::size_text(size), needed, available, QDir::toNativeSeparators(path)));
-        box.exec();
-        return false;
-    }
-    QMessageBox box(QMessageBox::Question, tr("Fichier volumineux"),
-                    tr("Le fichier «\u00A0%1\u00A0» fait %2. Voulez-vous l'ouvrir\u00A0?")
-                        .arg(name, bigfile::size_text(size)),
-                    QMessageBox::Yes | QMessageBox::No, this);
-    box.setInformativeText(tr("L'ouvrir demandera environ %1 de mémoire (%2 disponibles) et "
-                              "peut ralentir tout l'ordinateur.")
-                               .arg(needed, available));
-    box.setDefaultButton(QMessageBox::No);
-    return answer(box) == QMessageBox::Yes;
-}
-
 // Shows the first lines and reads the whole file on a worker thread. False,
 // after telling the user, when the file cannot be read.
 bool fp::begin_load(QTextEdit *editor, const QString &path)
 {
     const textfile::ReadResult head = textfile::read(path, head_bytes);
     if (head.status != textfile::ReadStatus::Read) {
-        tell_file_error(tr("Impossible de lire le fichier !!!"), head.failure, path);
+        tell_file_error(this, tr("Impossible de lire le fichier !!!"), head.failure, path);
         return false;
     }
     auto *load = new DocumentLoad(editor, path, bigfile::whole_lines(head.text), head.form);
@@ -298,7 +265,7 @@ void fp::load_ended(QTextEdit *editor, const QString &path, const textfile::Read
         if (editor == cur_editor())
             mirror_path();
         ui->onglet->setTabText(ui->onglet->indexOf(editor), QStringLiteral("Nouveau Fichier"));
-        tell_file_error(tr("Impossible de lire le fichier !!!"), read.failure, path);
+        tell_file_error(this, tr("Impossible de lire le fichier !!!"), read.failure, path);
         return;
     }
     doc->undecodable = read.undecodable;
@@ -310,7 +277,7 @@ void fp::load_ended(QTextEdit *editor, const QString &path, const textfile::Read
     // now that the text can be compared and reloaded.
     disk_watch->soon(path);
     if (doc->undecodable)
-        warn_undecodable(path, doc->form);
+        warn_undecodable(this, path, doc->form);
 }
 
 void fp::stop_loading(QTextEdit *editor)
@@ -348,19 +315,4 @@ void fp::show_load_progress()
         show_form();
     load_label->setText(tr("Chargement… %1 %").arg(load->percent()));
     load_label->show();
-}
-
-// Named, since a file read in slices may end while another tab is in front
-// and two files may be opened at once; the encoding said is the one the file
-// was taken to be.
-void fp::warn_undecodable(const QString &path, const textfile::Form &form)
-{
-    QMessageBox box(QMessageBox::Warning, tr("Attention"),
-                    tr("Ce fichier contient des octets qui ne sont pas du texte %1 "
-                       "valide. Ils sont affichés comme «\u00A0\uFFFD\u00A0» et seront remplacés "
-                       "si vous enregistrez le fichier.")
-                        .arg(textfile::charsetName(form)),
-                    QMessageBox::Ok, this);
-    box.setInformativeText(tr("Fichier\u00A0: %1").arg(QDir::toNativeSeparators(path)));
-    box.exec();
 }

@@ -79,47 +79,6 @@ void fp::start_journal()
 }
 
 namespace {
-// A dropped text as its file would have held it: the document's own encoding
-// and line ends, or UTF-8 when the encoding cannot hold every character.
-QByteArray kept_bytes(const QString &text, textfile::Form form)
-{
-    qsizetype unencodable = -1;
-    QByteArray bytes = textfile::encode(text, form, &unencodable);
-    if (unencodable < 0)
-        return bytes;
-    form.charset = textfile::Charset::Utf8;
-    form.mark = false;
-    return textfile::encode(text, form, &unencodable);
-}
-
-// The file's own name; a text without a file is named by its tab.
-QString kept_name(const QString &path, const QString &title)
-{
-    return path.isEmpty() ? title + QStringLiteral(".txt") : QFileInfo(path).fileName();
-}
-} // namespace
-
-// Text the user chose to drop goes to the discarded folder, so that a
-// mistaken "Non" can be taken back with any file manager.
-void fp::discard_text(QTextEdit *editor)
-{
-    const int index = ui->onglet->indexOf(editor);
-    const QString title = index >= 0 ? ui->onglet->tabText(index) : QString();
-    const docinfo *doc = docinfo::of(editor);
-    const QString text = textfile::documentText(*editor->document());
-    recovery->keep(kept_name(doc->path(), title), kept_bytes(text, doc->form));
-}
-
-// Before a file is written over, its previous bytes, exactly as they were.
-void fp::keep_previous_file(const QString &path)
-{
-    QFile file(path);
-    if (!QFileInfo(path).isFile() || !file.open(QIODevice::ReadOnly))
-        return;
-    recovery->keep(QFileInfo(path).fileName(), file.readAll());
-}
-
-namespace {
 QString describe(const journal::Entry &entry)
 {
     const QString first = entry.text.section(QLatin1Char('\n'), 0, 0).left(60);
@@ -165,8 +124,7 @@ void fp::offer_recovery()
         recovery->flush();
     } else if (box.clickedButton() == drop) {
         for (const journal::Entry &entry : std::as_const(orphans.entries))
-            if (!recovery->keep(kept_name(entry.path, entry.title),
-                                kept_bytes(entry.text, entry.form)))
+            if (!recovery->keep(entry))
                 return; // kept where they are
     } else {
         Q_UNUSED(later);

@@ -3,6 +3,8 @@
 
 #include <QDateTime>
 #include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
@@ -178,6 +180,44 @@ void RecoveryJournal::finish()
 {
     pass(true);
     run->finish();
+}
+
+namespace {
+// A dropped text as its file would have held it: the document's own encoding
+// and line ends, or UTF-8 when the encoding cannot hold every character.
+QByteArray kept_bytes(const QString &text, textfile::Form form)
+{
+    qsizetype unencodable = -1;
+    QByteArray bytes = textfile::encode(text, form, &unencodable);
+    if (unencodable < 0)
+        return bytes;
+    form.charset = textfile::Charset::Utf8;
+    form.mark = false;
+    return textfile::encode(text, form, &unencodable);
+}
+} // namespace
+
+bool RecoveryJournal::keep(const journal::Entry &text)
+{
+    // The file's own name; a text without a file is named by its tab.
+    const QString name =
+        text.path.isEmpty() ? text.title + QStringLiteral(".txt") : QFileInfo(text.path).fileName();
+    return keep(name, kept_bytes(text.text, text.form));
+}
+
+bool RecoveryJournal::keep(QTextEdit *editor)
+{
+    journal::Entry text = describe(editor);
+    text.text = textfile::documentText(*editor->document());
+    return keep(text);
+}
+
+bool RecoveryJournal::keep_file(const QString &path)
+{
+    QFile file(path);
+    if (!QFileInfo(path).isFile() || !file.open(QIODevice::ReadOnly))
+        return true; // nothing there to keep
+    return keep(QFileInfo(path).fileName(), file.readAll());
 }
 
 bool RecoveryJournal::keep(const QString &name, const QByteArray &bytes)

@@ -50,8 +50,14 @@ public:
     // A normal end: what still has unsaved changes stays for the next
     // start; the rest goes with the run's folder.
     void finish();
-    // A text the user dropped, kept in the folder of discarded texts.
-    bool keep(const QString &name, const QByteArray &bytes);
+    // Into the folder of discarded texts, so that a mistaken answer can be
+    // taken back with any file manager; false after telling the trouble.
+    // A text the user dropped, in its document's own encoding and line
+    // ends, under its file's name (or its title).
+    bool keep(const journal::Entry &text);
+    bool keep(QTextEdit *editor);
+    // A file's bytes, exactly, before they are written over.
+    bool keep_file(const QString &path);
 
     bool usable() const;
     const JournalTimings &timings() const { return times; }
@@ -69,6 +75,7 @@ private:
     void write_copy(DocumentCopy *document, const QString &text, bool now);
     void run_on_writer(std::function<bool(journal::Run &)> job, bool now);
     void tell_trouble();
+    bool keep(const QString &name, const QByteArray &bytes);
 
     Describe describe;
     const JournalTimings times;

@@ -3,6 +3,7 @@
 // a substitute byte: the user chooses UTF-8 instead, or nothing is written.
 #include "docinfo.h"
 #include "fp.h"
+#include "questions.h"
 #include "textfile.h"
 
 #include <QMessageBox>

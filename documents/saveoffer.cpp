@@ -2,40 +2,15 @@
 // emptied, replaced or closed, and at the end of the run.
 #include "docinfo.h"
 #include "fp.h"
+#include "questions.h"
+#include "recoveryjournal.h"
 #include "textfile.h"
 #include "ui_fp.h"
 
 #include <QDir>
-#include <QKeyEvent>
 #include <QMessageBox>
 #include <QTextDocument>
 #include <QTextEdit>
-
-namespace {
-// On a Yes/No box Qt takes Escape and the title bar's close button for No,
-// which drops the text: here they give no answer at all.
-class NoAnswerOnEscape : public QObject
-{
-public:
-    bool eventFilter(QObject *watched, QEvent *event) override
-    {
-        const bool escape = event->type() == QEvent::KeyPress &&
-                            static_cast<QKeyEvent *>(event)->matches(QKeySequence::Cancel);
-        if (!escape && event->type() != QEvent::Close)
-            return false;
-        static_cast<QMessageBox *>(watched)->done(QMessageBox::NoButton);
-        return true;
-    }
-};
-} // namespace
-
-// Yes, No, or no answer.
-int fp::answer(QMessageBox &box)
-{
-    NoAnswerOnEscape filter;
-    box.installEventFilter(&filter);
-    return box.exec();
-}
 
 bool fp::offer_save()
 {
@@ -59,7 +34,7 @@ bool fp::may_text_go(QTextEdit *editor, Offer offer)
     if (path.isEmpty() || doc->undecodable || doc->restored) {
         const int answer = ask_to_save(editor);
         if (answer == QMessageBox::No) {
-            discard_text(editor);
+            recovery->keep(editor);
             if (offer == Offer::Current)
                 reset_doc();
             else
@@ -153,19 +128,4 @@ int fp::ask_to_save(QTextEdit *editor)
                     QMessageBox::Yes | QMessageBox::No, this);
     box.setInformativeText(document_name(editor));
     return answer(box);
-}
-
-bool fp::confirm_replacement(QTextEdit *editor)
-{
-    QMessageBox box(
-        QMessageBox::Warning, tr("Enregistrer le fichier"),
-        tr("Ce document contient des octets qui n'étaient pas du texte %1 valide\u00A0: "
-           "ils seront remplacés par «\u00A0\uFFFD\u00A0» dans le fichier enregistré. "
-           "Enregistrer quand même\u00A0?")
-            .arg(textfile::charsetName(docinfo::of(editor)->form)),
-        QMessageBox::Yes | QMessageBox::No, this);
-    // Only a deliberate answer changes the file's bytes.
-    box.setDefaultButton(QMessageBox::No);
-    box.setInformativeText(document_name(editor));
-    return answer(box) == QMessageBox::Yes;
 }

@@ -3,6 +3,7 @@
 #include "watch.h"
 #include "docinfo.h"
 #include "fp.h"
+#include "questions.h"
 #include "textfile.h"
 #include "ui_fp.h"
 

@@ -14,6 +14,32 @@
 namespace {
 // Below this the wheel and "Dézoomer" stop shrinking the text.
 constexpr int zoom_floor = 90;
+
+// Zooms in one call; false when the editor's font cannot take the size
+// (a pixel-sized font, or no point left to shrink).
+bool zoom_editor(QTextEdit *editor, int steps)
+{
+    const qreal before = editor->font().pointSizeF();
+    steps > 0 ? editor->zoomIn(steps) : editor->zoomOut(-steps);
+    const qreal after = editor->font().pointSizeF();
+    if (after == before)
+        return false;
+    docinfo *doc = docinfo::of(editor);
+    doc->zoom_steps += steps;
+    doc->zoomed_size = after;
+    return true;
+}
+
+// Takes back the steps the editor carries. A font set on it since the last
+// step (new appearance settings) already replaced the zoomed size; then
+// there is nothing left to take back.
+void unzoom_editor(QTextEdit *editor)
+{
+    docinfo *doc = docinfo::of(editor);
+    if (doc->zoom_steps != 0 && editor->font().pointSizeF() == doc->zoomed_size)
+        zoom_editor(editor, -doc->zoom_steps);
+    doc->zoom_steps = 0;
+}
 } // namespace
 
 void fp::zoom_step(int direction)
@@ -31,32 +57,6 @@ void fp::zoom_step(int direction)
             --zoom_level;
     }
     changestatus();
-}
-
-// Zooms in one call; false when the editor's font cannot take the size
-// (a pixel-sized font, or no point left to shrink).
-bool fp::zoom_editor(QTextEdit *editor, int steps)
-{
-    const qreal before = editor->font().pointSizeF();
-    steps > 0 ? editor->zoomIn(steps) : editor->zoomOut(-steps);
-    const qreal after = editor->font().pointSizeF();
-    if (after == before)
-        return false;
-    docinfo *doc = docinfo::of(editor);
-    doc->zoom_steps += steps;
-    doc->zoomed_size = after;
-    return true;
-}
-
-// Takes back the steps the editor carries. A font set on it since the last
-// step (new appearance settings) already replaced the zoomed size; then
-// there is nothing left to take back.
-void fp::unzoom_editor(QTextEdit *editor)
-{
-    docinfo *doc = docinfo::of(editor);
-    if (doc->zoom_steps != 0 && editor->font().pointSizeF() == doc->zoomed_size)
-        zoom_editor(editor, -doc->zoom_steps);
-    doc->zoom_steps = 0;
 }
 
 void fp::settle_zoom(QTextEdit *editor)

@@ -1,0 +1,27 @@
+// The program's own message boxes, shared by the documents' subsystems.
+#pragma once
+
+#include "textfile.h"
+
+#include <QString>
+
+class QMessageBox;
+class QWidget;
+
+// Shows the box and returns Yes, No, or no answer: on a Yes/No box Escape
+// and the title bar's close button answer nothing, never No.
+int answer(QMessageBox &box);
+
+// What failed, why, and which file.
+void tell_file_error(QWidget *parent, const QString &what, textfile::Failure failure,
+                     const QString &path, const QString &more = QString());
+
+// Before bytes that could not be decoded are written back as U+FFFD.
+bool confirm_replacement(QWidget *parent, const QString &name, const textfile::Form &form);
+
+// Asks before a file that would crowd the memory out, or is huge; refuses one
+// that cannot be held at all. True when the file may be read.
+bool room_to_open(QWidget *parent, const QString &path, qint64 size);
+
+// The file had bytes that are not text in the encoding it was taken to be.
+void warn_undecodable(QWidget *parent, const QString &path, const textfile::Form &form);
