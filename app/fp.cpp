@@ -56,6 +56,7 @@ fp::fp(const QStringList &arguments, QWidget *parent)
     connect(this, SIGNAL(si_tab()), this, SLOT(ch_tab()));
     connect(this, SIGNAL(si_all()), this, SLOT(ch_all()));
     connectKeys();
+    set_up_match_keys();
     setUpToolWindows();
 
     load_appearance();

@@ -22,6 +22,7 @@ class QLabel;
 class QLineEdit;
 class QMessageBox;
 class QPushButton;
+class QTextCursor;
 class QTextEdit;
 class QWheelEvent;
 
@@ -271,4 +272,16 @@ private:
     // status/formlabel.cpp: the current document's encoding and line ends.
     QLabel *form_label = nullptr;
     void show_form();
+
+    // --- finding one's way: matches, lines, unsaved marks, recent files,
+    // and the questions of the quit ---
+    // search/matches.cpp: F3 and Shift+F3 go from match to match.
+    void set_up_match_keys();
+    void go_to_match(bool backward);
+    void match_from_find_window(bool backward);
+    bool select_match(QTextEdit *editor, bool backward, const QTextCursor &from);
+    // status/notes.cpp: a short note beside the status text.
+    QLabel *note_label = nullptr;
+    QTimer *note_timer = nullptr;
+    void note(const QString &text);
 };

@@ -68,6 +68,8 @@ struct Session {
         QTest::keyClicks(field, word);
         QTest::mouseClick(buttonWithText(find, QStringLiteral("Rechercher")), Qt::LeftButton);
     }
+    // The run leaves a match selected: the user clicks at the end to go on.
+    void toEnd() { editor()->moveCursor(QTextCursor::End); }
     void close()
     {
         QTest::mouseClick(buttonWithText(find, QStringLiteral("Fermé")), Qt::LeftButton);
@@ -112,6 +114,9 @@ private slots:
 
     void extensionLandsWhereTheCursorMoveLands_data();
     void extensionLandsWhereTheCursorMoveLands();
+
+    void f3AndShiftF3GoRoundTheMatches();
+    void runBringsTheFirstMatchAfterTheCursorIntoView();
 };
 
 void tst_find::findWindowIsBuiltOnceWithLabelFieldAndButtons()
@@ -218,6 +223,7 @@ void tst_find::typingBetweenTwoRunsSurvivesTheSecondRun()
     Session s;
     type(s.editor(), QStringLiteral("le chat dort"));
     s.search(QStringLiteral("chat"));
+    s.toEnd();
     type(s.editor(), QStringLiteral(" bien"));
     s.search(QStringLiteral("dort"));
     QCOMPARE(litText(s.doc()), QStringLiteral("le [chat dort ]bien"));
@@ -322,6 +328,7 @@ void tst_find::closeButtonAfterTypingUndoesNothing()
     Session s;
     type(s.editor(), QStringLiteral("le chat"));
     s.search(QStringLiteral("chat"));
+    s.toEnd();
     type(s.editor(), QStringLiteral(" dort"));
     s.close();
     QCOMPARE(litText(s.doc()), QStringLiteral("le [chat] dort"));
@@ -332,6 +339,7 @@ void tst_find::typingRightAfterAMatchIsNotLit()
     Session s;
     type(s.editor(), QStringLiteral("le chat dort chat"));
     s.search(QStringLiteral("chat"));
+    s.toEnd();
     type(s.editor(), QStringLiteral("s"));
     QTextCursor cursor = s.editor()->textCursor();
     cursor.setPosition(8); // after the first match and its space
@@ -513,6 +521,62 @@ void tst_find::extensionLandsWhereTheCursorMoveLands()
         cursor.movePosition(QTextCursor::WordRight, QTextCursor::KeepAnchor);
         QCOMPARE(word_right_of(&doc, at), cursor.position());
     }
+}
+
+namespace {
+// The block of the editor's selection, and whether it is exactly the word.
+int selectedBlock(QTextEdit *editor, const QString &word)
+{
+    const QTextCursor c = editor->textCursor();
+    return c.selectedText().compare(word, Qt::CaseInsensitive) == 0 ? c.blockNumber() : -1;
+}
+
+QString note(fp &window)
+{
+    return window.findChild<QLabel *>(QStringLiteral("note_label"))->text();
+}
+} // namespace
+
+void tst_find::f3AndShiftF3GoRoundTheMatches()
+{
+    Session s;
+    s.editor()->setPlainText(QStringLiteral("un chat\ndeux Chat noir\ntrois chat"));
+    s.search(QStringLiteral("chat"));
+    QCOMPARE(selectedBlock(s.editor(), "chat"), 0);
+    QTRY_VERIFY(s.window->isActiveWindow());
+    const auto press = [&](QWidget *to, Qt::KeyboardModifiers modifiers, int block) {
+        QTest::keyClick(to, Qt::Key_F3, modifiers);
+        return selectedBlock(s.editor(), "chat") == block;
+    };
+    QVERIFY(press(s.editor(), Qt::NoModifier, 1));
+    QVERIFY(press(s.editor(), Qt::NoModifier, 2));
+    QVERIFY(press(s.editor(), Qt::NoModifier, 0));
+    QCOMPARE(note(*s.window),
+             QStringLiteral("Fin du document atteinte, recherche reprise au début"));
+    QVERIFY(press(s.editor(), Qt::ShiftModifier, 2));
+    QCOMPARE(note(*s.window),
+             QStringLiteral("Début du document atteint, recherche reprise à la fin"));
+    // From the find window too, which keeps the focus.
+    s.find->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(s.find));
+    QVERIFY(press(s.field, Qt::ShiftModifier, 1));
+    QVERIFY(press(s.field, Qt::NoModifier, 2));
+    QVERIFY(s.find->isActiveWindow());
+    // The highlighting of every match stays as the run left it.
+    QCOMPARE(litText(s.doc()), QStringLiteral("un [chat]\ndeux [Chat ]noir\ntrois [chat]"));
+}
+
+void tst_find::runBringsTheFirstMatchAfterTheCursorIntoView()
+{
+    Session s;
+    QStringList lines(6000, QStringLiteral("rien ici"));
+    lines[20] = lines[4999] = lines[5500] = QStringLiteral("le chat dort");
+    s.editor()->setPlainText(lines.join(QLatin1Char('\n')));
+    QTextCursor at(s.doc()->findBlockByNumber(3000));
+    s.editor()->setTextCursor(at);
+    s.search(QStringLiteral("chat"));
+    QCOMPARE(selectedBlock(s.editor(), "chat"), 4999);
+    QVERIFY(s.editor()->viewport()->rect().contains(s.editor()->cursorRect()));
 }
 
 FEUILLON_TEST_MAIN(tst_find)
