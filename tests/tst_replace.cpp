@@ -1,4 +1,5 @@
-// The replace window: every whole-word occurrence replaced, and only the word.
+// The replace window: every whole-word occurrence replaced, and only the word,
+// in the case of the word it replaces when typed all in lower case.
 #include "dialogs.h"
 #include "testmain.h"
 #include "window.h"
@@ -13,6 +14,17 @@
 using namespace feuillon_test;
 
 namespace {
+// Beyond ASCII there is no key code: a keyboard layout sends the character
+// as the event's text.
+void typeInto(QLineEdit *field, const QString &text)
+{
+    for (const QChar c : text)
+        if (c.unicode() > 0x7E)
+            QTest::sendKeyEvent(QTest::Click, field, Qt::Key_unknown, QString(c), Qt::NoModifier);
+        else
+            QTest::keyClicks(field, QString(c));
+}
+
 // A main window with a fresh tab in front, the replace window open, and no
 // question left for the end.
 struct Session {
@@ -38,8 +50,8 @@ struct Session {
     {
         word->clear();
         by->clear();
-        QTest::keyClicks(word, what);
-        QTest::keyClicks(by, with);
+        typeInto(word, what);
+        typeInto(by, with);
         QTest::mouseClick(buttonWithText(replace, QStringLiteral("Remplacer")), Qt::LeftButton);
     }
 };
@@ -135,6 +147,18 @@ void tst_replace::replacesTheWholeWordOnly_data()
                                                      << "chat"
                                                      << ""
                                                      << " ";
+    QTest::newRow("lower case follows the case, accents too") << "Été comme l'été, ÉTÉ."
+                                                              << "été"
+                                                              << "hiver"
+                                                              << "Hiver comme l'hiver, HIVER.";
+    QTest::newRow("a capital typed stays as typed") << "Été comme l'été, ÉTÉ."
+                                                    << "ÉTÉ"
+                                                    << "Hiver"
+                                                    << "Hiver comme l'Hiver, Hiver.";
+    QTest::newRow("one capital letter is a capitalised word") << "A ou a"
+                                                              << "a"
+                                                              << "ô"
+                                                              << "Ô ou ô";
 }
 
 void tst_replace::replacesTheWholeWordOnly()
@@ -160,7 +184,7 @@ void tst_replace::oneUndoRestoresTheWholeText()
     s.editor()->setPlainText(text);
     s.run(QStringLiteral("chat"), QStringLiteral("chien"));
     QCOMPARE(s.editor()->toPlainText(),
-             QStringLiteral("Le chien dort.\nUn chien noir; les chats, chien"));
+             QStringLiteral("Le chien dort.\nUn Chien noir; les chats, chien"));
     QVERIFY(s.editor()->document()->isModified());
     s.editor()->undo();
     QCOMPARE(s.editor()->toPlainText(), text);
