@@ -4,6 +4,7 @@
 
 #include <QColor>
 #include <QFont>
+#include <QIcon>
 #include <QMainWindow>
 #include <QString>
 #include <QStringList>
@@ -284,4 +285,8 @@ private:
     QLabel *note_label = nullptr;
     QTimer *note_timer = nullptr;
     void note(const QString &text);
+    // documents/modmark.cpp: the tab of a modified document carries a mark.
+    QIcon modified_mark;
+    void follow_editor(QTextEdit *editor);
+    void show_modified(QTextEdit *editor);
 };

@@ -58,6 +58,7 @@ void fp::newtab()
     // and then vanish, or turn into stray characters, on saving.
     editor->setAcceptRichText(false);
     editor->viewport()->installEventFilter(file_drops);
+    follow_editor(editor);
     connect(editor, &QTextEdit::textChanged, this, &fp::journal_soon);
     connect(editor->document(), &QTextDocument::contentsChange, this,
             [this, editor](int at, int removed, int added) {

@@ -1,6 +1,7 @@
 // Editor tabs: where new tabs go, closing them, the window title that
 // follows the current document, and the edit entries of the menu.
 #include "dialogs.h"
+#include "files.h"
 #include "testmain.h"
 #include "window.h"
 
@@ -10,6 +11,7 @@
 #include <QMimeData>
 #include <QSignalSpy>
 #include <QTabBar>
+#include <QTemporaryDir>
 
 using namespace feuillon_test;
 
@@ -31,6 +33,7 @@ private slots:
     void clearAllCanBeUndone();
     void movingATabKeepsTitleAndPath();
     void pastedRichTextArrivesAsPlainText();
+    void modifiedTabCarriesAMark();
 };
 
 // Three tabs: the about page and two empty ones named "Nouvelle Onglet".
@@ -244,6 +247,33 @@ void tst_tabs::pastedRichTextArrivesAsPlainText()
     QVERIFY(!editor->toHtml().contains(QStringLiteral("font-weight:700")));
     QVERIFY(!editor->toHtml().contains(QStringLiteral("#ff0000")));
     markAllSaved(*w);
+}
+
+// The mark comes with an edit and goes with an undo back to the saved text
+// and with a save; the tab's text stays the file's name.
+void tst_tabs::modifiedTabCarriesAMark()
+{
+    QTemporaryDir dir;
+    const QString path = makeFile(dir, "lettre.txt", "bonjour");
+    auto w = startWindow({"feuillon", path});
+    QTabWidget *t = tabs(*w);
+    const int at = t->currentIndex();
+    const auto marked = [&] { return !t->tabIcon(at).isNull(); };
+    QVERIFY(!marked());
+    type(currentEditor(*w), "x");
+    QVERIFY(marked());
+    QCOMPARE(t->tabText(at), QStringLiteral("lettre.txt"));
+    currentEditor(*w)->undo();
+    QVERIFY(!marked());
+    type(currentEditor(*w), "y");
+    // A background tab keeps its mark.
+    action(*w, "actionNouvelle_Onglet")->trigger();
+    QVERIFY(marked());
+    QVERIFY(t->tabIcon(t->currentIndex()).isNull());
+    t->setCurrentIndex(at);
+    action(*w, "ac_enr")->trigger();
+    QVERIFY(!marked());
+    QCOMPARE(fileBytes(path), QByteArray("ybonjour"));
 }
 
 FEUILLON_TEST_MAIN(tst_tabs)
