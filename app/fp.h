@@ -5,6 +5,7 @@
 #include <QColor>
 #include <QFont>
 #include <QIcon>
+#include <QList>
 #include <QMainWindow>
 #include <QString>
 #include <QStringList>
@@ -176,13 +177,15 @@ private:
     enum class Offer {
         Current,    // "Nouveau", "Ouvrir", closing the current tab
         Background, // closing a tab the user is not looking at
-        EndOfRun    // the window goes: a failed write asks for another name
+        EndOfRun,   // the window goes: a failed write asks for another name
+        Quit        // as EndOfRun, but the window is still there: no answer
+                    // keeps it, and a "Non" takes effect once every tab is asked
     };
     bool may_text_go(QTextEdit *editor, Offer offer);
     void offer_save_at_exit();
     bool run_ending = false; // the window is going: nothing new is looked at
     int answer(QMessageBox &box);
-    int ask_to_save(QTextEdit *editor);
+    int ask_to_save(QTextEdit *editor, bool may_cancel = false);
     QString document_name(QTextEdit *editor) const;
     // Failed: nothing was written, after an error or because the user would
     // not write over a file another program changed.
@@ -289,4 +292,8 @@ private:
     QIcon modified_mark;
     void follow_editor(QTextEdit *editor);
     void show_modified(QTextEdit *editor);
+    // app/quit.cpp: the questions asked while the window is still on screen.
+    QList<QTextEdit *> quit_drops; // answered "Non", dropped once the quit goes on
+    bool settle_before_quit();
+    QList<QTextEdit *> editors_current_first();
 };

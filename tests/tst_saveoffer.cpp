@@ -8,7 +8,9 @@
 #include "window.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QDir>
+#include <QPointer>
 #include <QTemporaryDir>
 
 using namespace feuillon_test;
@@ -41,6 +43,10 @@ private slots:
     void endOfRunWithoutAnswerKeepsTextForNextStart_data();
     void endOfRunWithoutAnswerKeepsTextForNextStart();
     void noKeepsTheDroppedTextInTheDiscardedFolder();
+
+    void quitWithoutAnAnswerKeepsTheWindowAndEveryTab_data();
+    void quitWithoutAnAnswerKeepsTheWindowAndEveryTab();
+    void quitAnsweredClosesTheWindow();
 };
 
 static const QString question = QStringLiteral("Vouler vous enregistrer le fichier actuelle ?");
@@ -481,6 +487,90 @@ void tst_saveoffer::noKeepsTheDroppedTextInTheDiscardedFolder()
              QStringLiteral("jeté par erreur").toUtf8());
     w = startWindow({"feuillon"}, true);
     QCOMPARE(answers.unexpected(), 0);
+}
+
+// Two unsaved tabs behind the about page, and a record of the document in
+// front of a shown window whenever a question opens.
+struct QuitSession {
+    std::unique_ptr<fp> w = startWindow();
+    QStringList inFront;
+    QTimer look;
+    QPointer<QWidget> lastBox;
+
+    QuitSession()
+    {
+        for (const char *text : {"premier", "second"}) {
+            action(*w, "actionNouvelle_Onglet")->trigger();
+            type(currentEditor(*w), text);
+        }
+        tabs(*w)->setCurrentIndex(0);
+        look.setInterval(2);
+        QObject::connect(&look, &QTimer::timeout, [this] {
+            QWidget *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+            if (!box || box == lastBox)
+                return;
+            lastBox = box;
+            inFront << (w->isVisible() ? currentEditor(*w)->toPlainText() : QStringLiteral("?"));
+        });
+        look.start();
+    }
+};
+
+void tst_saveoffer::quitWithoutAnAnswerKeepsTheWindowAndEveryTab_data()
+{
+    QTest::addColumn<QString>("gesture");
+    QTest::addColumn<QStringList>("asked");
+    QTest::newRow("Escape") << "escape" << QStringList{"premier"};
+    QTest::newRow("Annuler") << "cancel button" << QStringList{"premier"};
+    QTest::newRow("close button") << "close" << QStringList{"premier"};
+    QTest::newRow("Oui then a cancelled dialog") << "cancel" << QStringList{"premier"};
+    QTest::newRow("Non, then Escape") << "no" << QStringList{"premier", "second"};
+}
+
+void tst_saveoffer::quitWithoutAnAnswerKeepsTheWindowAndEveryTab()
+{
+    QFETCH(QString, gesture);
+    QFETCH(QStringList, asked);
+    QDir(journal::discarded_root()).removeRecursively();
+    QuitSession s;
+    DialogAnswerer answers;
+    if (gesture == "close")
+        answers.closeWindow();
+    else if (gesture == "cancel button")
+        answers.press("Annuler");
+    else if (gesture == "cancel")
+        answers.button(QMessageBox::Yes).file("");
+    else if (gesture == "no")
+        answers.button(QMessageBox::No).escape();
+    else
+        answers.escape();
+    QVERIFY(!s.w->close());
+    QCOMPARE(answers.pending(), 0);
+    QCOMPARE(s.inFront, asked);
+    QVERIFY(s.w->isVisible());
+    QCOMPARE(tabs(*s.w)->count(), 3);
+    QCOMPARE(tabs(*s.w)->currentIndex(), 0);
+    for (int i : {1, 2}) {
+        QCOMPARE(editorAt(*s.w, i)->toPlainText(), i == 1 ? "premier" : "second");
+        QVERIFY(editorAt(*s.w, i)->document()->isModified());
+    }
+    QVERIFY(QDir(journal::discarded_root()).entryList(QDir::Files).isEmpty());
+    markAllSaved(*s.w);
+}
+
+void tst_saveoffer::quitAnsweredClosesTheWindow()
+{
+    QTemporaryDir dir;
+    QDir(journal::discarded_root()).removeRecursively();
+    QuitSession s;
+    DialogAnswerer answers;
+    answers.button(QMessageBox::No).button(QMessageBox::Yes).file(dir.filePath("second.txt"));
+    QVERIFY(s.w->close());
+    QCOMPARE(answers.unexpected(), 0);
+    QCOMPARE(s.inFront, (QStringList{"premier", "second"}));
+    QVERIFY(!s.w->isVisible());
+    QCOMPARE(fileBytes(dir.filePath("second.txt")), QByteArray("second"));
+    QCOMPARE(QDir(journal::discarded_root()).entryList(QDir::Files).size(), 1);
 }
 
 FEUILLON_TEST_MAIN(tst_saveoffer)
