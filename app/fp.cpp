@@ -158,4 +158,5 @@ void fp::assembleStatusBar()
     status_widget->setLayout(status_layout);
     ui->statusbar->addWidget(status_widget, 0);
     show_form();
+    set_up_position();
 }

@@ -288,6 +288,11 @@ private:
     QLabel *note_label = nullptr;
     QTimer *note_timer = nullptr;
     void note(const QString &text);
+    // status/position.cpp: where the cursor is, and "Aller à la ligne".
+    QLabel *position_label = nullptr;
+    void set_up_position();
+    void show_position();
+    void go_to_line();
     // documents/modmark.cpp: the tab of a modified document carries a mark.
     QIcon modified_mark;
     void follow_editor(QTextEdit *editor);

@@ -37,6 +37,11 @@ void fp::follow_editor(QTextEdit *editor)
     connect(editor->document(), &QTextDocument::modificationChanged, this,
             [this, editor] { show_modified(editor); });
     connect(editor, &QTextEdit::textChanged, this, [this, editor] { show_modified(editor); });
+    // The cursor of the editor in front is shown in the status bar.
+    connect(editor, &QTextEdit::cursorPositionChanged, this, [this, editor] {
+        if (editor == cur_editor())
+            show_position();
+    });
 }
 
 void fp::show_modified(QTextEdit *editor)

@@ -117,6 +117,7 @@ void fp::changetab()
         return;
     mirror_path();
     show_form();
+    show_position();
     show_load_progress();
     // Unique: switching back and forth must not make every keystroke cost more.
     connect(editor, SIGNAL(textChanged()), this, SLOT(changestatus()), Qt::UniqueConnection);

@@ -115,11 +115,11 @@ void tst_startup::menusListTheirEntriesWithSeparators()
         entries(w->findChild<QMenu *>(QStringLiteral("m_file"))),
         QStringList({"Nouveau", "Nouvelle Onglet", "--", "Ouvrir", "Ouvrir dans un Nouvelle Onglet",
                      "Enregistrer", "Enregistrer Sous", "--", "Quitter"}));
-    QCOMPARE(
-        entries(w->findChild<QMenu *>(QStringLiteral("m_ac"))),
-        QStringList({"Couper", "Copier", "Coller", "Suprimer Tout", "Selectioner Tout", "--",
-                     "Rechercher", "Occurrence suivante", "Occurrence précédente", "Remplacer",
-                     "--", "Annuler", "Rétablir", "--", "Zoomer", "Dézoomer", "Rétablir Zoom"}));
+    QCOMPARE(entries(w->findChild<QMenu *>(QStringLiteral("m_ac"))),
+             QStringList({"Couper", "Copier", "Coller", "Suprimer Tout", "Selectioner Tout", "--",
+                          "Rechercher", "Occurrence suivante", "Occurrence précédente", "Remplacer",
+                          "Aller à la ligne", "--", "Annuler", "Rétablir", "--", "Zoomer",
+                          "Dézoomer", "Rétablir Zoom"}));
     QCOMPARE(entries(w->findChild<QMenu *>(QStringLiteral("menuAide"))),
              QStringList({"Option", "Option Par Default", "A Propos"}));
 }

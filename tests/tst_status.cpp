@@ -1,13 +1,16 @@
 // The status line: zoom level, character count and line count of the
 // editor the user is looking at.
+#include "dialogs.h"
 #include "testmain.h"
 #include "window.h"
 
 #include <QAction>
 #include <QLabel>
 #include <QStatusBar>
+#include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
+#include <QTextLayout>
 
 using namespace feuillon_test;
 
@@ -53,6 +56,8 @@ private slots:
     void undoAndClearRefreshTheCounts();
     void backgroundEditorChangesDoNotShowInStatus();
     void tabSwitchShowsTheNewTabsCounts();
+    void positionFollowsTheCursorInDocumentLines();
+    void goToLinePutsTheCursorAtTheStartOfThatLine();
 };
 
 void tst_status::startupStatusCountsTheAboutPage()
@@ -155,6 +160,47 @@ void tst_status::tabSwitchShowsTheNewTabsCounts()
     QCOMPARE(statusLabel(*w)->text(), expectedStatus(100, editorAt(*w, 0)));
     tabs(*w)->setCurrentIndex(1);
     QCOMPARE(statusLabel(*w)->text(), QStringLiteral("Zoom: 100% , 5 Caractère , 3 Ligne"));
+}
+
+static QString position(fp &window)
+{
+    return window.findChild<QLabel *>(QStringLiteral("position_label"))->text();
+}
+
+void tst_status::positionFollowsTheCursorInDocumentLines()
+{
+    auto w = startWindow();
+    SavedOnExit saved{*w};
+    QTextEdit *editor = openNewTab(*w);
+    QCOMPARE(position(*w), QStringLiteral("Ligne 1, Colonne 1"));
+    // A line far wider than the window wraps on screen but stays one line.
+    type(editor, QString(400, QLatin1Char('x')) + QStringLiteral("\nabcd"));
+    QCOMPARE(position(*w), QStringLiteral("Ligne 2, Colonne 5"));
+    QTest::keyClick(editor, Qt::Key_Up);
+    QVERIFY(editor->document()->firstBlock().layout()->lineCount() > 1);
+    QCOMPARE(position(*w).left(8), QStringLiteral("Ligne 1,"));
+    tabs(*w)->setCurrentIndex(0);
+    QCOMPARE(position(*w), QStringLiteral("Ligne 1, Colonne 1"));
+}
+
+void tst_status::goToLinePutsTheCursorAtTheStartOfThatLine()
+{
+    auto w = startWindow();
+    SavedOnExit saved{*w};
+    QTextEdit *editor = openNewTab(*w);
+    QStringList lines;
+    for (int i = 1; i <= 3000; ++i)
+        lines << QStringLiteral("ligne %1").arg(i);
+    editor->setPlainText(lines.join(QLatin1Char('\n')));
+    DialogAnswerer answers;
+    answers.number(2500);
+    QTest::keyClick(editor, Qt::Key_G, Qt::ControlModifier);
+    QVERIFY(answers.waitDone());
+    QCOMPARE(answers.seen().first().text, QStringLiteral("Numéro de ligne (1 à 3000)\u00A0:"));
+    QCOMPARE(editor->textCursor().block().text(), QStringLiteral("ligne 2500"));
+    QCOMPARE(editor->textCursor().positionInBlock(), 0);
+    QVERIFY(editor->viewport()->rect().contains(editor->cursorRect()));
+    QCOMPARE(position(*w), QStringLiteral("Ligne 2500, Colonne 1"));
 }
 
 FEUILLON_TEST_MAIN(tst_status)

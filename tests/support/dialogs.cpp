@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QDialogButtonBox>
 #include <QFileDialog>
+#include <QInputDialog>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
@@ -47,6 +48,12 @@ DialogAnswerer &DialogAnswerer::file(const QString &path)
     return *this;
 }
 
+DialogAnswerer &DialogAnswerer::number(int value)
+{
+    m_steps.append({false, Gesture::Button, QMessageBox::NoButton, {}, true, value});
+    return *this;
+}
+
 bool DialogAnswerer::waitDone(int timeoutMs)
 {
     return QTest::qWaitFor([this] { return m_steps.isEmpty(); }, timeoutMs);
@@ -87,8 +94,10 @@ void DialogAnswerer::answer(QWidget *dialog)
     }
     if (files)
         seen.text = files->nameFilters().join(QStringLiteral(";;"));
+    if (answerNumber(dialog, seen))
+        return;
 
-    const bool fits = !m_steps.isEmpty() &&
+    const bool fits = !m_steps.isEmpty() && !m_steps.first().isNumber &&
                       ((files && m_steps.first().isFile) || (box && !m_steps.first().isFile));
     if (!fits) {
         ++m_unexpected;
@@ -146,4 +155,20 @@ void DialogAnswerer::answer(QWidget *dialog)
             return;
         }
     files->reject();
+}
+
+// A number dialog expected next gets its value and is accepted.
+bool DialogAnswerer::answerNumber(QWidget *dialog, Seen &seen)
+{
+    auto *input = qobject_cast<QInputDialog *>(dialog);
+    if (!input || m_steps.isEmpty() || !m_steps.first().isNumber)
+        return false;
+    const Step step = m_steps.takeFirst();
+    seen.kind = QStringLiteral("number");
+    seen.text = input->labelText();
+    seen.answeredWith = QString::number(step.value);
+    m_seen.append(seen);
+    input->setIntValue(step.value);
+    input->accept();
+    return true;
 }

@@ -37,6 +37,8 @@ public:
     // Types this absolute path into the next file dialog and accepts it;
     // an empty path cancels the dialog.
     DialogAnswerer &file(const QString &path);
+    // Gives the next number dialog this value and accepts it.
+    DialogAnswerer &number(int value);
 
     const QList<Seen> &seen() const { return m_seen; }
     int pending() const { return int(m_steps.size()); }
@@ -51,9 +53,12 @@ private:
         Gesture gesture = Gesture::Button;
         QMessageBox::StandardButton button;
         QString path; // for a file dialog; for a message box, a button's text
+        bool isNumber = false;
+        int value = 0;
     };
     void poll();
     void answer(QWidget *dialog);
+    bool answerNumber(QWidget *dialog, Seen &seen);
 
     QTimer m_timer;
     QList<Step> m_steps;
