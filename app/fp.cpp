@@ -45,8 +45,10 @@ fp::fp(const QStringList &arguments, QWidget *parent)
     setAcceptDrops(true);
 
     apropos();
-    if (arguments.size() > 1 && load_file(arguments.at(1)))
+    if (arguments.size() > 1 && load_file(arguments.at(1))) {
         set_path(arguments.at(1));
+        remember_file(arguments.at(1));
+    }
     // Every further file given, as a desktop passes all the selected ones.
     open_in_new_tabs(arguments.mid(2));
 
@@ -57,6 +59,7 @@ fp::fp(const QStringList &arguments, QWidget *parent)
     connect(this, SIGNAL(si_all()), this, SLOT(ch_all()));
     connectKeys();
     set_up_match_keys();
+    set_up_recent_menu();
     setUpToolWindows();
 
     load_appearance();

@@ -22,6 +22,7 @@ class QGridLayout;
 class QKeyEvent;
 class QLabel;
 class QLineEdit;
+class QMenu;
 class QMessageBox;
 class QPushButton;
 class QTextCursor;
@@ -297,6 +298,13 @@ private:
     QIcon modified_mark;
     void follow_editor(QTextEdit *editor);
     void show_modified(QTextEdit *editor);
+    // documents/recentmenu.cpp: "Fichiers récents".
+    QMenu *recent_menu = nullptr;
+    bool recent_trouble_told = false;
+    void set_up_recent_menu();
+    void fill_recent_menu();
+    void remember_file(const QString &path);
+    void open_recent(const QString &path);
     // app/quit.cpp: the questions asked while the window is still on screen.
     QList<QTextEdit *> quit_drops; // answered "Non", dropped once the quit goes on
     bool settle_before_quit();

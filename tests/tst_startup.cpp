@@ -114,7 +114,7 @@ void tst_startup::menusListTheirEntriesWithSeparators()
     QCOMPARE(
         entries(w->findChild<QMenu *>(QStringLiteral("m_file"))),
         QStringList({"Nouveau", "Nouvelle Onglet", "--", "Ouvrir", "Ouvrir dans un Nouvelle Onglet",
-                     "Enregistrer", "Enregistrer Sous", "--", "Quitter"}));
+                     "Fichiers récents", "Enregistrer", "Enregistrer Sous", "--", "Quitter"}));
     QCOMPARE(entries(w->findChild<QMenu *>(QStringLiteral("m_ac"))),
              QStringList({"Couper", "Copier", "Coller", "Suprimer Tout", "Selectioner Tout", "--",
                           "Rechercher", "Occurrence suivante", "Occurrence précédente", "Remplacer",
