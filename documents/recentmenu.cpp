@@ -10,6 +10,11 @@
 #include <QFileInfo>
 #include <QMenu>
 #include <QMessageBox>
+#include <QStatusBar>
+
+namespace {
+const int trouble_shown_ms = 30000;
+} // namespace
 
 void fp::set_up_recent_menu()
 {
@@ -46,7 +51,9 @@ void fp::fill_recent_menu()
     });
 }
 
-// Told once a run: the same trouble comes back with every file.
+// The lists only help to find files again: trouble with them is told in the
+// status bar, as the journal's is, without a box in the way of the open or
+// save that caused it; once a run, since it comes back with every file.
 void fp::remember_file(const QString &path)
 {
     QString why;
@@ -55,12 +62,12 @@ void fp::remember_file(const QString &path)
     if ((kept && shared) || recent_trouble_told)
         return;
     recent_trouble_told = true;
-    QMessageBox::warning(
-        this, tr("Fichiers récents"),
-        kept ? tr("La liste des fichiers récents du bureau (%1) n'a pas pu être mise à jour\u00A0: "
-                  "%2.")
+    statusBar()->showMessage(
+        kept ? tr("Attention\u00A0: la liste des fichiers récents du bureau (%1) n'a pas pu être "
+                  "mise à jour\u00A0: %2.")
                    .arg(QDir::toNativeSeparators(recent::desktop_list_path()), why)
-             : tr("La liste des fichiers récents n'a pas pu être enregistrée."));
+             : tr("Attention\u00A0: la liste des fichiers récents n'a pas pu être enregistrée."),
+        trouble_shown_ms);
 }
 
 void fp::open_recent(const QString &path)
