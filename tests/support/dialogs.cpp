@@ -50,7 +50,7 @@ DialogAnswerer &DialogAnswerer::file(const QString &path)
 
 DialogAnswerer &DialogAnswerer::number(int value)
 {
-    m_steps.append({false, Gesture::Button, QMessageBox::NoButton, {}, true, value});
+    m_steps.append({false, Gesture::Number, QMessageBox::NoButton, QString::number(value)});
     return *this;
 }
 
@@ -88,16 +88,24 @@ void DialogAnswerer::answer(QWidget *dialog)
     Seen seen;
     seen.kind = files ? QStringLiteral("file") : QStringLiteral("message");
     seen.title = dialog->windowTitle();
+    seen.overShownWindow = dialog->parentWidget() && dialog->parentWidget()->window()->isVisible();
     if (box) {
         seen.text = box->text();
         seen.informative = box->informativeText();
     }
     if (files)
         seen.text = files->nameFilters().join(QStringLiteral(";;"));
-    if (answerNumber(dialog, seen))
+    auto *input = qobject_cast<QInputDialog *>(dialog);
+    if (input && !m_steps.isEmpty() && m_steps.first().gesture == Gesture::Number) {
+        seen.text = input->labelText();
+        seen.answeredWith = m_steps.takeFirst().path;
+        m_seen.append(seen);
+        input->setIntValue(seen.answeredWith.toInt());
+        input->accept();
         return;
+    }
 
-    const bool fits = !m_steps.isEmpty() && !m_steps.first().isNumber &&
+    const bool fits = !m_steps.isEmpty() && m_steps.first().gesture != Gesture::Number &&
                       ((files && m_steps.first().isFile) || (box && !m_steps.first().isFile));
     if (!fits) {
         ++m_unexpected;
@@ -155,20 +163,4 @@ void DialogAnswerer::answer(QWidget *dialog)
             return;
         }
     files->reject();
-}
-
-// A number dialog expected next gets its value and is accepted.
-bool DialogAnswerer::answerNumber(QWidget *dialog, Seen &seen)
-{
-    auto *input = qobject_cast<QInputDialog *>(dialog);
-    if (!input || m_steps.isEmpty() || !m_steps.first().isNumber)
-        return false;
-    const Step step = m_steps.takeFirst();
-    seen.kind = QStringLiteral("number");
-    seen.text = input->labelText();
-    seen.answeredWith = QString::number(step.value);
-    m_seen.append(seen);
-    input->setIntValue(step.value);
-    input->accept();
-    return true;
 }

@@ -21,6 +21,7 @@ public:
         QString text;         // message text; for a file dialog its name filters, joined by ";;"
         QString informative;  // a message box's informative text
         QString answeredWith; // button text or the file name typed
+        bool overShownWindow = false; // its parent window was on screen
     };
 
     explicit DialogAnswerer(QObject *parent = nullptr);
@@ -47,18 +48,15 @@ public:
     bool waitDone(int timeoutMs = 5000);
 
 private:
-    enum class Gesture { Button, Escape, Close };
+    enum class Gesture { Button, Escape, Close, Number };
     struct Step {
         bool isFile;
         Gesture gesture = Gesture::Button;
         QMessageBox::StandardButton button;
-        QString path; // for a file dialog; for a message box, a button's text
-        bool isNumber = false;
-        int value = 0;
+        QString path; // for a file dialog; for a message box, a button's text; a number
     };
     void poll();
     void answer(QWidget *dialog);
-    bool answerNumber(QWidget *dialog, Seen &seen);
 
     QTimer m_timer;
     QList<Step> m_steps;
