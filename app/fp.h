@@ -34,6 +34,9 @@ enum class Failure;
 struct Form;
 struct ReadResult;
 } // namespace textfile
+namespace recent {
+class DesktopList;
+}
 namespace journal {
 class Run;
 struct Entry;
@@ -301,9 +304,11 @@ private:
     // documents/recentmenu.cpp: "Fichiers récents".
     QMenu *recent_menu = nullptr;
     bool recent_trouble_told = false;
+    recent::DesktopList *desktop_list = nullptr;
     void set_up_recent_menu();
     void fill_recent_menu();
     void remember_file(const QString &path);
+    void tell_recent_trouble(const QString &text);
     void open_recent(const QString &path);
     // app/quit.cpp: the questions asked while the window is still on screen.
     QList<QTextEdit *> quit_drops; // answered "Non", dropped once the quit goes on

@@ -14,6 +14,8 @@
 #include <QStandardPaths>
 #include <QUrl>
 
+#include <utility>
+
 namespace recent {
 QString desktop_list_path()
 {
@@ -105,22 +107,54 @@ void stamp(QDomDocument &doc, QDomElement bookmark, const QString &path)
 
 namespace recent {
 
-bool add_to_desktop(const QString &path, QString *why)
+bool add_to_desktop(const QStringList &paths, QString *why)
 {
     QDomDocument doc;
     if (!read_list(&doc, why))
         return false;
     QDomElement root = doc.documentElement();
     declare_names(root);
-    const QString uri =
-        QUrl::fromLocalFile(QFileInfo(path).absoluteFilePath()).toString(QUrl::FullyEncoded);
-    stamp(doc, child(doc, root, QStringLiteral("bookmark"), QStringLiteral("href"), uri), path);
+    for (const QString &path : paths) {
+        const QString uri =
+            QUrl::fromLocalFile(QFileInfo(path).absoluteFilePath()).toString(QUrl::FullyEncoded);
+        stamp(doc, child(doc, root, QStringLiteral("bookmark"), QStringLiteral("href"), uri), path);
+    }
     QDir().mkpath(QFileInfo(desktop_list_path()).path());
     textfile::Failure failure = textfile::Failure::None;
     if (textfile::write(desktop_list_path(), doc.toByteArray(2), nullptr, &failure))
         return true;
     *why = textfile::describe(failure);
     return false;
+}
+
+DesktopList::DesktopList(Tell tell, QObject *parent) : QObject(parent), tell(std::move(tell))
+{
+    soon.setSingleShot(true);
+    soon.setInterval(1000);
+    connect(&soon, &QTimer::timeout, this, &DesktopList::write);
+}
+
+DesktopList::~DesktopList()
+{
+    QString why;
+    if (!waiting.isEmpty())
+        add_to_desktop(waiting, &why);
+}
+
+void DesktopList::add(const QString &path)
+{
+    waiting << path;
+    // At most one write a second, however many files come.
+    if (!soon.isActive())
+        soon.start();
+}
+
+void DesktopList::write()
+{
+    QString why;
+    const QStringList paths = std::exchange(waiting, {});
+    if (!add_to_desktop(paths, &why))
+        tell(why);
 }
 
 } // namespace recent

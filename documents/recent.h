@@ -3,8 +3,11 @@
 // file dialogs show.
 #pragma once
 
+#include <QObject>
 #include <QString>
 #include <QStringList>
+#include <QTimer>
+#include <functional>
 
 namespace recent {
 
@@ -17,9 +20,28 @@ QStringList files();
 bool add(const QString &path);
 bool clear();
 
-// Adds the file to the freedesktop recently-used.xbel in the data home,
+// Adds the files to the freedesktop recently-used.xbel in the data home,
 // leaving every other program's entry as it was. On failure *why says why.
-bool add_to_desktop(const QString &path, QString *why);
+bool add_to_desktop(const QStringList &paths, QString *why);
 QString desktop_list_path();
+
+// The desktop's list is read and written a moment after a file is added,
+// with every file added meanwhile: opening many files in a row costs one
+// read and one write of a list that may be long, not one per file.
+class DesktopList : public QObject
+{
+public:
+    using Tell = std::function<void(const QString &why)>;
+    DesktopList(Tell tell, QObject *parent);
+    // Writes what is still waiting; trouble then has nobody to be told to.
+    ~DesktopList() override;
+    void add(const QString &path);
+
+private:
+    void write();
+    Tell tell;
+    QStringList waiting;
+    QTimer soon;
+};
 
 } // namespace recent

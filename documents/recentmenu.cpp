@@ -56,24 +56,35 @@ void fp::fill_recent_menu()
 // save that caused it; once a run, since it comes back with every file.
 void fp::remember_file(const QString &path)
 {
-    QString why;
-    const bool kept = recent::add(path);
-    const bool shared = recent::add_to_desktop(path, &why);
-    if ((kept && shared) || recent_trouble_told)
+    if (!desktop_list)
+        desktop_list = new recent::DesktopList(
+            [this](const QString &why) {
+                tell_recent_trouble(
+                    tr("Attention\u00A0: la liste des fichiers récents du bureau (%1) n'a pas pu "
+                       "être mise à jour\u00A0: %2.")
+                        .arg(QDir::toNativeSeparators(recent::desktop_list_path()), why));
+            },
+            this);
+    desktop_list->add(path);
+    if (!recent::add(path))
+        tell_recent_trouble(
+            tr("Attention\u00A0: la liste des fichiers récents n'a pas pu être enregistrée."));
+}
+
+void fp::tell_recent_trouble(const QString &text)
+{
+    if (recent_trouble_told)
         return;
     recent_trouble_told = true;
-    statusBar()->showMessage(
-        kept ? tr("Attention\u00A0: la liste des fichiers récents du bureau (%1) n'a pas pu être "
-                  "mise à jour\u00A0: %2.")
-                   .arg(QDir::toNativeSeparators(recent::desktop_list_path()), why)
-             : tr("Attention\u00A0: la liste des fichiers récents n'a pas pu être enregistrée."),
-        trouble_shown_ms);
+    statusBar()->showMessage(text, trouble_shown_ms);
 }
 
 void fp::open_recent(const QString &path)
 {
+    // A file named on the command line may have a relative path.
     for (int i = 0; i < ui->onglet->count(); ++i)
-        if (QTextEdit *editor = editor_at(i); editor && docinfo::of(editor)->path() == path) {
+        if (QTextEdit *editor = editor_at(i);
+            editor && QFileInfo(docinfo::of(editor)->path()).absoluteFilePath() == path) {
             ui->onglet->setCurrentIndex(i);
             return;
         }

@@ -839,7 +839,7 @@ void tst_files::desktopRecentListGainsTheFileAndKeepsOtherEntries()
     QTemporaryDir dir;
     const QString path = makeFile(dir, "lettre d'été.txt", "bonjour");
     for (const QString run : {"1", "2"}) {
-        auto w = startWindow({"feuillon", path});
+        startWindow({"feuillon", path}); // the list is written at the latest when it goes
         QDomDocument doc;
         QVERIFY(QDomDocument().setContent(fileBytes(list), true));
         QVERIFY(doc.setContent(fileBytes(list)));
