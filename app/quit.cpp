@@ -24,6 +24,10 @@ QList<QTextEdit *> fp::editors_current_first()
 // given before takes effect only once every document has been settled.
 bool fp::settle_before_quit()
 {
+    // A signal ends the run through the application's quit, which closes the
+    // window too: nobody is there to answer, the journal keeps every text.
+    if (ending_by_signal)
+        return true;
     QWidget *was_current = ui->onglet->currentWidget();
     quit_drops.clear();
     // No question about a file changed on disk in the middle of these.
