@@ -45,8 +45,10 @@ fp::fp(const QStringList &arguments, QWidget *parent)
     setAcceptDrops(true);
 
     apropos();
-    if (arguments.size() > 1 && load_file(arguments.at(1)))
+    if (arguments.size() > 1 && load_file(arguments.at(1))) {
         set_path(arguments.at(1));
+        remember_file(arguments.at(1));
+    }
     // Every further file given, as a desktop passes all the selected ones.
     open_in_new_tabs(arguments.mid(2));
 
@@ -56,6 +58,8 @@ fp::fp(const QStringList &arguments, QWidget *parent)
     connect(this, SIGNAL(si_tab()), this, SLOT(ch_tab()));
     connect(this, SIGNAL(si_all()), this, SLOT(ch_all()));
     connectKeys();
+    set_up_match_keys();
+    set_up_recent_menu();
     setUpToolWindows();
 
     load_appearance();
@@ -157,4 +161,5 @@ void fp::assembleStatusBar()
     status_widget->setLayout(status_layout);
     ui->statusbar->addWidget(status_widget, 0);
     show_form();
+    set_up_position();
 }

@@ -4,6 +4,8 @@
 
 #include <QColor>
 #include <QFont>
+#include <QIcon>
+#include <QList>
 #include <QMainWindow>
 #include <QString>
 #include <QStringList>
@@ -20,8 +22,10 @@ class QGridLayout;
 class QKeyEvent;
 class QLabel;
 class QLineEdit;
+class QMenu;
 class QMessageBox;
 class QPushButton;
+class QTextCursor;
 class QTextEdit;
 class QWheelEvent;
 
@@ -30,6 +34,9 @@ enum class Failure;
 struct Form;
 struct ReadResult;
 } // namespace textfile
+namespace recent {
+class DesktopList;
+}
 namespace journal {
 struct Entry;
 } // namespace journal
@@ -172,13 +179,15 @@ private:
     enum class Offer {
         Current,    // "Nouveau", "Ouvrir", closing the current tab
         Background, // closing a tab the user is not looking at
-        EndOfRun    // the window goes: a failed write asks for another name
+        EndOfRun,   // the window goes: a failed write asks for another name
+        Quit        // as EndOfRun, but the window is still there: no answer
+                    // keeps it, and a "Non" takes effect once every tab is asked
     };
     bool may_text_go(QTextEdit *editor, Offer offer);
     void offer_save_at_exit();
     bool save_elsewhere(QTextEdit *editor);
     bool run_ending = false; // the window is going: nothing new is looked at
-    int ask_to_save(QTextEdit *editor);
+    int ask_to_save(QTextEdit *editor, bool may_cancel = false);
     QString document_name(QTextEdit *editor) const;
     // Failed: nothing was written, after an error or because the user would
     // not write over a file another program changed.
@@ -245,4 +254,38 @@ private:
     // status/formlabel.cpp: the current document's encoding and line ends.
     QLabel *form_label = nullptr;
     void show_form();
+
+    // --- finding one's way: matches, lines, unsaved marks, recent files,
+    // and the questions of the quit ---
+    // search/matches.cpp: F3 and Shift+F3 go from match to match.
+    void set_up_match_keys();
+    void go_to_match(bool backward);
+    void match_from_find_window(bool backward);
+    bool select_match(QTextEdit *editor, bool backward, const QTextCursor &from);
+    // status/notes.cpp: a short note beside the status text.
+    QLabel *note_label = nullptr;
+    QTimer *note_timer = nullptr;
+    void note(const QString &text);
+    // status/position.cpp: where the cursor is, and "Aller à la ligne".
+    QLabel *position_label = nullptr;
+    void set_up_position();
+    void show_position();
+    void go_to_line();
+    // documents/modmark.cpp: the tab of a modified document carries a mark.
+    QIcon modified_mark;
+    void follow_editor(QTextEdit *editor);
+    void show_modified(QTextEdit *editor);
+    // documents/recentmenu.cpp: "Fichiers récents".
+    QMenu *recent_menu = nullptr;
+    bool recent_trouble_told = false;
+    recent::DesktopList *desktop_list = nullptr;
+    void set_up_recent_menu();
+    void fill_recent_menu();
+    void remember_file(const QString &path);
+    void tell_recent_trouble(const QString &text);
+    void open_recent(const QString &path);
+    // app/quit.cpp: the questions asked while the window is still on screen.
+    QList<QTextEdit *> quit_drops; // answered "Non", dropped once the quit goes on
+    bool settle_before_quit();
+    QList<QTextEdit *> editors_current_first();
 };

@@ -33,6 +33,10 @@ void fp::showToolWindow(QWidget *tool)
 // sight, and the end-of-run offers would wait until it is closed too.
 void fp::closeEvent(QCloseEvent *event)
 {
+    if (!settle_before_quit()) {
+        event->ignore();
+        return;
+    }
     QMainWindow::closeEvent(event);
     if (!event->isAccepted())
         return;

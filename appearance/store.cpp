@@ -232,7 +232,13 @@ void fp::reset_opt()
     // The restart itself waits for the normal end of this run, so every
     // document is offered for saving before the new instance opens the file.
     restart_pending = true;
-    close();
+    // A question of the quit left without an answer keeps this run going,
+    // in the default look already stored.
+    if (!close()) {
+        restart_pending = false;
+        load_appearance();
+        return;
+    }
     QCoreApplication::quit();
 }
 

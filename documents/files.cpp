@@ -111,6 +111,7 @@ fp::WriteOutcome fp::save_under_new_name(QTextEdit *editor, const QString &filte
 // it in the window title and its tab.
 void fp::adopt_path(QTextEdit *editor, const QString &path)
 {
+    remember_file(path);
     if (editor != cur_editor()) {
         docinfo::of(editor)->set_path(path);
         return;
@@ -164,8 +165,10 @@ void fp::saving()
         emit besaveas();
         return;
     }
-    if (write_file(current_path))
-        ui->onglet->setTabText(ui->onglet->currentIndex(), docinfo::of(cur_editor())->file_name());
+    if (!write_file(current_path))
+        return;
+    ui->onglet->setTabText(ui->onglet->currentIndex(), docinfo::of(cur_editor())->file_name());
+    remember_file(current_path);
 }
 
 void fp::saveas()

@@ -9,6 +9,7 @@
 
 #include <QDir>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QTextDocument>
 #include <QTextEdit>
 
@@ -32,7 +33,12 @@ bool fp::may_text_go(QTextEdit *editor, Offer offer)
     const QString path =
         offer == Offer::Current ? (has_path ? current_path : QString()) : doc->path();
     if (path.isEmpty() || doc->undecodable || doc->restored) {
-        const int answer = ask_to_save(editor);
+        const int answer = ask_to_save(editor, offer == Offer::Quit);
+        if (answer == QMessageBox::No && offer == Offer::Quit) {
+            // A later question of the same quit may still keep the window.
+            quit_drops << editor;
+            return true;
+        }
         if (answer == QMessageBox::No) {
             recovery->keep(editor);
             if (offer == Offer::Current)
@@ -50,7 +56,8 @@ bool fp::may_text_go(QTextEdit *editor, Offer offer)
         const WriteOutcome outcome = write_editor(editor, path, silent);
         // Once the window is gone the text is gone: a failed write at the
         // end of the run leads to the save dialog instead.
-        if (outcome != WriteOutcome::Failed || offer != Offer::EndOfRun)
+        if (outcome != WriteOutcome::Failed || offer == Offer::Current ||
+            offer == Offer::Background)
             return outcome == WriteOutcome::Written;
     }
     switch (offer) {
@@ -65,7 +72,8 @@ bool fp::may_text_go(QTextEdit *editor, Offer offer)
     case Offer::Background:
         return save_under_new_name(editor, QStringLiteral("Fichier (*.*)"), true) ==
                WriteOutcome::Written;
-    case Offer::EndOfRun: {
+    case Offer::EndOfRun:
+    case Offer::Quit: {
         // After a failed write the user decides whether to try elsewhere:
         // writing again at once would only fail again on a full disk.
         WriteOutcome outcome = path.isEmpty() ? WriteOutcome::Declined : WriteOutcome::Failed;
@@ -97,13 +105,9 @@ bool fp::save_elsewhere(QTextEdit *editor)
 // Every modified tab is offered, the current one first.
 void fp::offer_save_at_exit()
 {
-    QList<QTextEdit *> editors{cur_editor()};
-    for (int i = 0; i < ui->onglet->count(); ++i)
-        if (!editors.contains(editor_at(i)))
-            editors << editor_at(i);
-    for (QTextEdit *editor : std::as_const(editors))
-        if (editor)
-            may_text_go(editor, Offer::EndOfRun);
+    const QList<QTextEdit *> editors = editors_current_first();
+    for (QTextEdit *editor : editors)
+        may_text_go(editor, Offer::EndOfRun);
 }
 
 QString fp::document_name(QTextEdit *editor) const
@@ -118,7 +122,7 @@ QString fp::document_name(QTextEdit *editor) const
 
 // Asks Yes or No; a document other than the current one is named in the
 // question itself, since "actuelle" would point at the wrong tab.
-int fp::ask_to_save(QTextEdit *editor)
+int fp::ask_to_save(QTextEdit *editor, bool may_cancel)
 {
     const QString text = editor == cur_editor()
                              ? QStringLiteral("Vouler vous enregistrer le fichier actuelle ?")
@@ -127,5 +131,8 @@ int fp::ask_to_save(QTextEdit *editor)
     QMessageBox box(QMessageBox::Question, QStringLiteral("Enregistrer le fichier"), text,
                     QMessageBox::Yes | QMessageBox::No, this);
     box.setInformativeText(document_name(editor));
+    // While the window can still stay, turning back is offered as a button.
+    if (may_cancel)
+        box.addButton(QMessageBox::Cancel)->setText(tr("Annuler"));
     return answer(box);
 }

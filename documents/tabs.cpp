@@ -59,6 +59,7 @@ void fp::newtab()
     // and then vanish, or turn into stray characters, on saving.
     editor->setAcceptRichText(false);
     editor->viewport()->installEventFilter(file_drops);
+    follow_editor(editor);
     recovery->track(editor);
     const int at = ui->onglet->currentIndex() + 1;
     ui->onglet->insertTab(at, editor, QStringLiteral("Nouvelle Onglet"));
@@ -113,6 +114,7 @@ void fp::changetab()
         return;
     mirror_path();
     show_form();
+    show_position();
     show_load_progress();
     // Unique: switching back and forth must not make every keystroke cost more.
     connect(editor, SIGNAL(textChanged()), this, SLOT(changestatus()), Qt::UniqueConnection);

@@ -34,7 +34,8 @@ void keep_typing_unlit(QTextEdit *editor)
     editor->setCurrentCharFormat(format);
 }
 
-// Every place the cursor moves to may be right after a match.
+// Every place the cursor moves to may be right after a match; so may a
+// selected match left without moving (End at the end of the line).
 void watch_typing(QTextEdit *editor)
 {
     keep_typing_unlit(editor);
@@ -42,6 +43,8 @@ void watch_typing(QTextEdit *editor)
         return;
     editor->setProperty(watched_property, true);
     QObject::connect(editor, &QTextEdit::cursorPositionChanged, editor,
+                     [editor] { keep_typing_unlit(editor); });
+    QObject::connect(editor, &QTextEdit::selectionChanged, editor,
                      [editor] { keep_typing_unlit(editor); });
 }
 } // namespace
@@ -95,13 +98,17 @@ void fp::makelook()
         highlight_matches(editor);
     }
     trace->end();
-    if (match_found)
-        watch_typing(editor);
     first_run = false;
-    if (match_found)
-        activateWindow();
-    else
+    if (!match_found) {
         say_not_found(find_window);
+        return;
+    }
+    watch_typing(editor);
+    // The first match at or after the cursor, selected and in view.
+    QTextCursor from(editor->document());
+    from.setPosition(editor->textCursor().selectionStart());
+    select_match(editor, false, from);
+    activateWindow();
 }
 
 void fp::take_highlight_away()

@@ -10,6 +10,54 @@
 #include <QTextDocument>
 #include <QTextEdit>
 
+namespace {
+int letters_in(const QString &text)
+{
+    int letters = 0;
+    for (const QChar c : text)
+        letters += c.isLetter() ? 1 : 0;
+    return letters;
+}
+
+bool first_letter_is_capital(const QString &text)
+{
+    for (const uint point : text.toUcs4())
+        if (QChar::isLetter(point))
+            return QChar::isUpper(point) || QChar::isTitleCase(point);
+    return false;
+}
+
+// The first letter in title case: "été" becomes "Été".
+QString capitalised(const QString &text)
+{
+    const QList<uint> points = text.toUcs4();
+    for (qsizetype i = 0; i < points.size(); ++i) {
+        if (!QChar::isLetter(points.at(i)))
+            continue;
+        QList<uint> changed = points;
+        changed[i] = QChar::toTitleCase(points.at(i));
+        return QString::fromUcs4(reinterpret_cast<const char32_t *>(changed.constData()),
+                                 changed.size());
+    }
+    return text;
+}
+
+// Matching ignores case, so a replacement typed all in lower case takes the
+// case of the word it replaces: at the start of a sentence, or in a title in
+// capitals, it reads as the user's own text. Typed with any capital, it is
+// put as typed.
+QString in_case_of(const QString &word, const QString &replacement)
+{
+    if (replacement != replacement.toLower())
+        return replacement;
+    if (letters_in(word) > 1 && word == word.toUpper())
+        return replacement.toUpper();
+    if (first_letter_is_capital(word))
+        return capitalised(replacement);
+    return replacement;
+}
+} // namespace
+
 void fp::replace()
 {
     if (!replace_window->layout())
@@ -75,7 +123,7 @@ void fp::replace_matches(QTextEdit *editor)
             break;
         match_found = true;
         // The search goes on after the inserted text, which is never searched again.
-        found.insertText(replacement_text);
+        found.insertText(in_case_of(found.selectedText(), replacement_text));
     }
     block.endEditBlock();
 }

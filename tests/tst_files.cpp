@@ -13,13 +13,17 @@
 
 #include <QAction>
 #include <QDir>
+#include <QDomDocument>
 #include <QLabel>
+#include <QMenu>
 #include <QMimeData>
 #include <QSignalSpy>
+#include <QStandardPaths>
 #include <QStatusBar>
 #include <QStringEncoder>
 #include <QTabBar>
 #include <QTemporaryDir>
+#include <QUrl>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 
@@ -66,6 +70,9 @@ private slots:
     void nothingWritesABigFileWhileItLoads();
     void fileTooBigForMemoryIsNotOpenedBlindly_data();
     void fileTooBigForMemoryIsNotOpenedBlindly();
+
+    void recentMenuListsFilesOpenedAndSavedAcrossARestart();
+    void desktopRecentListGainsTheFileAndKeepsOtherEntries();
 };
 
 static const QString errorTitle = QStringLiteral("Erreur");
@@ -818,6 +825,65 @@ void tst_files::fileTooBigForMemoryIsNotOpenedBlindly()
     QVERIFY(editorAt(*w, 1)->document()->isModified());
     QCOMPARE(answers.unexpected(), 0);
     markAllSaved(*w);
+}
+
+// The menu's entries as it shows them when it opens, separators left out.
+void tst_files::recentMenuListsFilesOpenedAndSavedAcrossARestart()
+{
+    QTemporaryDir dir;
+    const QString a = makeFile(dir, "a.txt", "A"), b = makeFile(dir, "b.txt", "B");
+    const QString c = dir.filePath("c & d.txt");
+    auto w = startWindow({"feuillon", a});
+    DialogAnswerer answers;
+    answers.file(b).file(c);
+    action(*w, "actionOuvrir_dans_un_Nouvelle_Onglet")->trigger();
+    action(*w, "actionNouvelle_Onglet")->trigger();
+    type(currentEditor(*w), "C");
+    action(*w, "ac_enrs")->trigger();
+    const auto recent = [&w] { return menuEntries(w->findChild<QMenu *>("m_recent")); };
+    QCOMPARE(recent(), (QStringList{"&1  " + dir.filePath("c && d.txt"), "&2  " + b, "&3  " + a,
+                                    "--", "Vider la liste"}));
+    // A file gone is left out; the list outlives the run.
+    QVERIFY(QFile::remove(b));
+    w = startWindow();
+    QCOMPARE(recent().mid(1), (QStringList{"&2  " + a, "--", "Vider la liste"}));
+    w->findChild<QMenu *>(QStringLiteral("m_recent"))->actions().at(1)->trigger();
+    QCOMPARE(w->windowTitle(), "Feuillon | " + a);
+    action(*w, "ac_recent_clear")->trigger();
+    QCOMPARE(recent(), (QStringList{"Aucun fichier récent", "--", "Vider la liste"}));
+    QCOMPARE(answers.unexpected(), 0);
+}
+
+// Another program's entry stays as it was; Feuillon's has the file's URI, its
+// type, and counts the runs that used it. The namespaces are checked once.
+void tst_files::desktopRecentListGainsTheFileAndKeepsOtherEntries()
+{
+    const QString list = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) +
+                         QStringLiteral("/recently-used.xbel");
+    QVERIFY(writeFileBytes(
+        list,
+        "<?xml version=\"1.0\"?><xbel version=\"1.0\" xmlns:bookmark=\"http://www.freedesktop"
+        ".org/standards/desktop-bookmarks\"><bookmark href=\"file:///srv/a.png\"><info><metadata"
+        " owner=\"http://freedesktop.org\"><bookmark:applications><bookmark:application "
+        "name=\"Vue\" exec=\"&apos;vue %u&apos;\" count=\"3\"/></bookmark:applications>"
+        "</metadata></info></bookmark></xbel>"));
+    QTemporaryDir dir;
+    const QString path = makeFile(dir, "lettre d'été.txt", "bonjour");
+    for (const QString run : {"1", "2"}) {
+        startWindow({"feuillon", path}); // the list is written at the latest when it goes
+        QDomDocument doc;
+        QVERIFY(QDomDocument().setContent(fileBytes(list), true));
+        QVERIFY(doc.setContent(fileBytes(list)));
+        const QDomNodeList apps = doc.elementsByTagName("bookmark:application");
+        QCOMPARE(apps.size(), 2);
+        const QDomElement other = apps.at(0).toElement(), mine = apps.at(1).toElement();
+        QCOMPARE(other.attribute("exec") + other.attribute("count"), "'vue %u'3");
+        QCOMPARE(mine.attribute("name") + mine.attribute("count"), "Feuillon" + run);
+        const QDomElement entry = doc.elementsByTagName("bookmark").at(1).toElement();
+        QCOMPARE(entry.attribute("href"), QUrl::fromLocalFile(path).toString(QUrl::FullyEncoded));
+        QCOMPARE(doc.elementsByTagName("mime:mime-type").at(0).toElement().attribute("type"),
+                 QStringLiteral("text/plain"));
+    }
 }
 
 FEUILLON_TEST_MAIN(tst_files)

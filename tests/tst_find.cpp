@@ -112,6 +112,9 @@ private slots:
 
     void extensionLandsWhereTheCursorMoveLands_data();
     void extensionLandsWhereTheCursorMoveLands();
+
+    void f3AndShiftF3GoRoundTheMatches();
+    void runBringsTheFirstMatchAfterTheCursorIntoView();
 };
 
 void tst_find::findWindowIsBuiltOnceWithLabelFieldAndButtons()
@@ -218,6 +221,7 @@ void tst_find::typingBetweenTwoRunsSurvivesTheSecondRun()
     Session s;
     type(s.editor(), QStringLiteral("le chat dort"));
     s.search(QStringLiteral("chat"));
+    s.editor()->moveCursor(QTextCursor::End); // off the selected match
     type(s.editor(), QStringLiteral(" bien"));
     s.search(QStringLiteral("dort"));
     QCOMPARE(litText(s.doc()), QStringLiteral("le [chat dort ]bien"));
@@ -322,6 +326,7 @@ void tst_find::closeButtonAfterTypingUndoesNothing()
     Session s;
     type(s.editor(), QStringLiteral("le chat"));
     s.search(QStringLiteral("chat"));
+    s.editor()->moveCursor(QTextCursor::End); // off the selected match
     type(s.editor(), QStringLiteral(" dort"));
     s.close();
     QCOMPARE(litText(s.doc()), QStringLiteral("le [chat] dort"));
@@ -332,6 +337,7 @@ void tst_find::typingRightAfterAMatchIsNotLit()
     Session s;
     type(s.editor(), QStringLiteral("le chat dort chat"));
     s.search(QStringLiteral("chat"));
+    s.editor()->moveCursor(QTextCursor::End); // off the selected match
     type(s.editor(), QStringLiteral("s"));
     QTextCursor cursor = s.editor()->textCursor();
     cursor.setPosition(8); // after the first match and its space
@@ -513,6 +519,47 @@ void tst_find::extensionLandsWhereTheCursorMoveLands()
         cursor.movePosition(QTextCursor::WordRight, QTextCursor::KeepAnchor);
         QCOMPARE(word_right_of(&doc, at), cursor.position());
     }
+}
+
+// Where the selection is: block number, or -1 unless it is the word alone.
+static int selectedBlock(QTextEdit *editor)
+{
+    const QTextCursor c = editor->textCursor();
+    return c.selectedText().compare("chat", Qt::CaseInsensitive) == 0 ? c.blockNumber() : -1;
+}
+
+void tst_find::f3AndShiftF3GoRoundTheMatches()
+{
+    Session s;
+    s.editor()->setPlainText(QStringLiteral("un chat\ndeux Chat noir\ntrois chat"));
+    s.search(QStringLiteral("chat"));
+    QTRY_VERIFY(s.window->isActiveWindow());
+    QList<int> blocks{selectedBlock(s.editor())};
+    for (const auto shift : {Qt::NoModifier, Qt::NoModifier, Qt::NoModifier, Qt::ShiftModifier}) {
+        QTest::keyClick(s.editor(), Qt::Key_F3, shift);
+        blocks << selectedBlock(s.editor());
+    }
+    QCOMPARE(s.window->findChild<QLabel *>(QStringLiteral("note_label"))->text(),
+             QStringLiteral("Début du document atteint, recherche reprise à la fin"));
+    // The find window takes the keys too, and keeps the focus.
+    s.find->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(s.find));
+    QTest::keyClick(s.field, Qt::Key_F3, Qt::ShiftModifier);
+    blocks << selectedBlock(s.editor());
+    QCOMPARE(blocks, (QList<int>{0, 1, 2, 0, 2, 1}));
+    QCOMPARE(litText(s.doc()), QStringLiteral("un [chat]\ndeux [Chat ]noir\ntrois [chat]"));
+}
+
+void tst_find::runBringsTheFirstMatchAfterTheCursorIntoView()
+{
+    Session s;
+    QStringList lines(6000, QStringLiteral("rien"));
+    lines[20] = lines[4999] = QStringLiteral("le chat dort");
+    s.editor()->setPlainText(lines.join(QLatin1Char('\n')));
+    s.editor()->setTextCursor(QTextCursor(s.doc()->findBlockByNumber(3000)));
+    s.search(QStringLiteral("chat"));
+    QCOMPARE(selectedBlock(s.editor()), 4999);
+    QVERIFY(s.editor()->viewport()->rect().contains(s.editor()->cursorRect()));
 }
 
 FEUILLON_TEST_MAIN(tst_find)

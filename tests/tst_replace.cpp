@@ -1,4 +1,5 @@
-// The replace window: every whole-word occurrence replaced, and only the word.
+// The replace window: every whole-word occurrence replaced, and only the word,
+// in the case of the word it replaces when typed all in lower case.
 #include "dialogs.h"
 #include "testmain.h"
 #include "window.h"
@@ -38,8 +39,8 @@ struct Session {
     {
         word->clear();
         by->clear();
-        QTest::keyClicks(word, what);
-        QTest::keyClicks(by, with);
+        type(word, what);
+        type(by, with);
         QTest::mouseClick(buttonWithText(replace, QStringLiteral("Remplacer")), Qt::LeftButton);
     }
 };
@@ -135,6 +136,14 @@ void tst_replace::replacesTheWholeWordOnly_data()
                                                      << "chat"
                                                      << ""
                                                      << " ";
+    QTest::newRow("lower case follows the case, accents too") << "Été comme l'été, ÉTÉ."
+                                                              << "été"
+                                                              << "hiver"
+                                                              << "Hiver comme l'hiver, HIVER.";
+    QTest::newRow("a capital typed stays as typed") << "Été comme l'été, ÉTÉ."
+                                                    << "ÉTÉ"
+                                                    << "Hiver"
+                                                    << "Hiver comme l'Hiver, Hiver.";
 }
 
 void tst_replace::replacesTheWholeWordOnly()
@@ -160,7 +169,7 @@ void tst_replace::oneUndoRestoresTheWholeText()
     s.editor()->setPlainText(text);
     s.run(QStringLiteral("chat"), QStringLiteral("chien"));
     QCOMPARE(s.editor()->toPlainText(),
-             QStringLiteral("Le chien dort.\nUn chien noir; les chats, chien"));
+             QStringLiteral("Le chien dort.\nUn Chien noir; les chats, chien"));
     QVERIFY(s.editor()->document()->isModified());
     s.editor()->undo();
     QCOMPARE(s.editor()->toPlainText(), text);

@@ -44,6 +44,9 @@ private slots:
     void noKeepsTheDroppedTextInTheDiscardedFolder();
     void silentWriteKeepsThePreviousBytes_data();
     void silentWriteKeepsThePreviousBytes();
+
+    void quitWithoutAnswerKeepsTheWindow_data();
+    void quitWithoutAnswerKeepsTheWindow();
 };
 
 static const QString question = QStringLiteral("Vouler vous enregistrer le fichier actuelle ?");
@@ -441,6 +444,19 @@ void tst_saveoffer::endOfRunWithoutAnswerKeepsTextForNextStart_data()
     QTest::newRow("Oui then a cancelled dialog") << "cancel";
 }
 
+// The ways of leaving a question without an answer.
+static void giveNoAnswer(DialogAnswerer &answers, const QString &gesture)
+{
+    if (gesture == "escape")
+        answers.escape();
+    else if (gesture == "close")
+        answers.closeWindow();
+    else if (gesture == "Annuler")
+        answers.press(gesture);
+    else
+        answers.button(QMessageBox::Yes).file("");
+}
+
 // Nothing waits for a later answer once the window goes: text left without
 // one stays in the recovery journal and is offered at the next start.
 void tst_saveoffer::endOfRunWithoutAnswerKeepsTextForNextStart()
@@ -450,12 +466,7 @@ void tst_saveoffer::endOfRunWithoutAnswerKeepsTextForNextStart()
     action(*w, "actionNouvelle_Onglet")->trigger();
     type(currentEditor(*w), "dernier mot");
     DialogAnswerer answers;
-    if (gesture == "escape")
-        answers.escape();
-    else if (gesture == "close")
-        answers.closeWindow();
-    else
-        answers.button(QMessageBox::Yes).file("");
+    giveNoAnswer(answers, gesture);
     w.reset();
     QCOMPARE(answers.pending(), 0);
     answers.press("Restaurer");
@@ -519,6 +530,43 @@ void tst_saveoffer::silentWriteKeepsThePreviousBytes()
              qPrintable(kept.first()));
     QCOMPARE(fileBytes(journal::discarded_root() + "/" + kept.first()), bytes);
     QCOMPARE(none.seen().size(), 0);
+}
+
+void tst_saveoffer::quitWithoutAnswerKeepsTheWindow_data()
+{
+    endOfRunWithoutAnswerKeepsTextForNextStart_data();
+    QTest::newRow("Annuler") << "Annuler";
+}
+
+// Each question comes over the shown window, about the document in front
+// ("actuelle"). A "Non" waits for the other answers: none to the next keeps
+// every tab as it was.
+void tst_saveoffer::quitWithoutAnswerKeepsTheWindow()
+{
+    QFETCH(QString, gesture);
+    QDir(journal::discarded_root()).removeRecursively();
+    auto w = startWindow();
+    for (const char *text : {"premier", "second"}) {
+        action(*w, "actionNouvelle_Onglet")->trigger();
+        type(currentEditor(*w), text);
+    }
+    tabs(*w)->setCurrentIndex(0);
+    DialogAnswerer answers;
+    giveNoAnswer(answers.button(QMessageBox::No), gesture);
+    QVERIFY(!w->close());
+    for (const DialogAnswerer::Seen &asked : answers.seen().mid(0, 2))
+        QVERIFY(asked.overShownWindow && asked.text == question);
+    QCOMPARE(answers.seen().at(1).informative, QStringLiteral("Nouvelle Onglet (onglet 3)"));
+    QVERIFY(w->isVisible() && QDir(journal::discarded_root()).isEmpty());
+    QCOMPARE(tabs(*w)->currentIndex(), 0);
+    QCOMPARE(tabs(*w)->count(), 3);
+    QCOMPARE(editorAt(*w, 1)->toPlainText() + editorAt(*w, 2)->toPlainText(), "premiersecond");
+    QVERIFY(editorAt(*w, 1)->document()->isModified() && editorAt(*w, 2)->document()->isModified());
+    // Answered this time: both "Non" take effect, and the window goes.
+    answers.button(QMessageBox::No).button(QMessageBox::No);
+    QVERIFY(w->close());
+    QCOMPARE(QDir(journal::discarded_root()).entryList(QDir::Files).size(), 2);
+    QCOMPARE(answers.unexpected(), 0);
 }
 
 FEUILLON_TEST_MAIN(tst_saveoffer)

@@ -100,26 +100,19 @@ void tst_startup::windowHasFormSizeAndMenusInOrder()
     QVERIFY(w->statusBar());
 }
 
-static QStringList entries(QMenu *menu)
-{
-    QStringList out;
-    for (QAction *a : menu->actions())
-        out << (a->isSeparator() ? QStringLiteral("--") : a->text());
-    return out;
-}
-
 void tst_startup::menusListTheirEntriesWithSeparators()
 {
     auto w = startWindow();
     QCOMPARE(
-        entries(w->findChild<QMenu *>(QStringLiteral("m_file"))),
+        menuEntries(w->findChild<QMenu *>(QStringLiteral("m_file"))),
         QStringList({"Nouveau", "Nouvelle Onglet", "--", "Ouvrir", "Ouvrir dans un Nouvelle Onglet",
-                     "Enregistrer", "Enregistrer Sous", "--", "Quitter"}));
-    QCOMPARE(entries(w->findChild<QMenu *>(QStringLiteral("m_ac"))),
+                     "Fichiers récents", "Enregistrer", "Enregistrer Sous", "--", "Quitter"}));
+    QCOMPARE(menuEntries(w->findChild<QMenu *>(QStringLiteral("m_ac"))),
              QStringList({"Couper", "Copier", "Coller", "Suprimer Tout", "Selectioner Tout", "--",
-                          "Rechercher", "Remplacer", "--", "Annuler", "Rétablir", "--", "Zoomer",
+                          "Rechercher", "Occurrence suivante", "Occurrence précédente", "Remplacer",
+                          "Aller à la ligne", "--", "Annuler", "Rétablir", "--", "Zoomer",
                           "Dézoomer", "Rétablir Zoom"}));
-    QCOMPARE(entries(w->findChild<QMenu *>(QStringLiteral("menuAide"))),
+    QCOMPARE(menuEntries(w->findChild<QMenu *>(QStringLiteral("menuAide"))),
              QStringList({"Option", "Option Par Default", "A Propos"}));
 }
 

@@ -1,13 +1,16 @@
 // The status line: zoom level, character count and line count of the
 // editor the user is looking at.
+#include "dialogs.h"
 #include "testmain.h"
 #include "window.h"
 
 #include <QAction>
 #include <QLabel>
 #include <QStatusBar>
+#include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
+#include <QTextLayout>
 
 using namespace feuillon_test;
 
@@ -53,6 +56,7 @@ private slots:
     void undoAndClearRefreshTheCounts();
     void backgroundEditorChangesDoNotShowInStatus();
     void tabSwitchShowsTheNewTabsCounts();
+    void positionAndGoToLineCountDocumentLines();
 };
 
 void tst_status::startupStatusCountsTheAboutPage()
@@ -155,6 +159,29 @@ void tst_status::tabSwitchShowsTheNewTabsCounts()
     QCOMPARE(statusLabel(*w)->text(), expectedStatus(100, editorAt(*w, 0)));
     tabs(*w)->setCurrentIndex(1);
     QCOMPARE(statusLabel(*w)->text(), QStringLiteral("Zoom: 100% , 5 Caractère , 3 Ligne"));
+}
+
+// Lines of the document, not of the screen: the first line wraps, yet counts once.
+void tst_status::positionAndGoToLineCountDocumentLines()
+{
+    auto w = startWindow();
+    SavedOnExit saved{*w};
+    QTextEdit *editor = openNewTab(*w);
+    auto *position = w->findChild<QLabel *>(QStringLiteral("position_label"));
+    QStringList lines(3000, QStringLiteral("ligne"));
+    lines[0] = QString(400, QLatin1Char('x'));
+    lines[2499] = QStringLiteral("ici");
+    editor->setPlainText(lines.join(QLatin1Char('\n')));
+    QCOMPARE(position->text(), QStringLiteral("Ligne 1, Colonne 1"));
+    QVERIFY(editor->document()->firstBlock().layout()->lineCount() > 1);
+    DialogAnswerer answers;
+    answers.number(2500);
+    QTest::keyClick(editor, Qt::Key_G, Qt::ControlModifier);
+    QVERIFY(answers.waitDone());
+    QCOMPARE(editor->textCursor().block().text(), QStringLiteral("ici"));
+    QVERIFY(editor->viewport()->rect().contains(editor->cursorRect()));
+    type(editor, QStringLiteral("ab"));
+    QCOMPARE(position->text(), QStringLiteral("Ligne 2500, Colonne 3"));
 }
 
 FEUILLON_TEST_MAIN(tst_status)

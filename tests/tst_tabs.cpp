@@ -1,6 +1,7 @@
 // Editor tabs: where new tabs go, closing them, the window title that
 // follows the current document, and the edit entries of the menu.
 #include "dialogs.h"
+#include "files.h"
 #include "testmain.h"
 #include "window.h"
 
@@ -10,6 +11,7 @@
 #include <QMimeData>
 #include <QSignalSpy>
 #include <QTabBar>
+#include <QTemporaryDir>
 
 using namespace feuillon_test;
 
@@ -31,6 +33,7 @@ private slots:
     void clearAllCanBeUndone();
     void movingATabKeepsTitleAndPath();
     void pastedRichTextArrivesAsPlainText();
+    void modifiedTabCarriesAMark();
 };
 
 // Three tabs: the about page and two empty ones named "Nouvelle Onglet".
@@ -244,6 +247,31 @@ void tst_tabs::pastedRichTextArrivesAsPlainText()
     QVERIFY(!editor->toHtml().contains(QStringLiteral("font-weight:700")));
     QVERIFY(!editor->toHtml().contains(QStringLiteral("#ff0000")));
     markAllSaved(*w);
+}
+
+// The mark comes with an edit, goes with an undo back to the saved text and
+// with a save, and stays on a tab in the background; the tab keeps its name.
+void tst_tabs::modifiedTabCarriesAMark()
+{
+    QTemporaryDir dir;
+    const QString path = makeFile(dir, "lettre.txt", "bonjour");
+    auto w = startWindow({"feuillon", path});
+    QTabWidget *t = tabs(*w);
+    const auto marks = [t] { return !t->tabIcon(0).isNull() + 2 * !t->tabIcon(1).isNull(); };
+    QList<int> seen{marks()};
+    type(currentEditor(*w), "x");
+    seen << marks();
+    currentEditor(*w)->undo();
+    seen << marks();
+    type(currentEditor(*w), "y");
+    action(*w, "actionNouvelle_Onglet")->trigger();
+    seen << marks();
+    t->setCurrentIndex(0);
+    action(*w, "ac_enr")->trigger();
+    seen << marks();
+    QCOMPARE(seen, (QList<int>{0, 1, 0, 1, 0}));
+    QCOMPARE(t->tabText(0), QStringLiteral("lettre.txt"));
+    QCOMPARE(fileBytes(path), QByteArray("ybonjour"));
 }
 
 FEUILLON_TEST_MAIN(tst_tabs)

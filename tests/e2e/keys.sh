@@ -63,8 +63,10 @@ if [ "${2:-}" = --inside ]; then
   xdotool type --delay 20 dort
   xdotool key Return
   wait_title "$main" dort
-  wait_until 10 lit || fail "Return in the find window highlighted nothing"
   wait_until 5 focused "$main" || fail "the main window did not come to the front"
+  # The run selects the match; Home leaves it, and its highlighting shows whole.
+  xdotool key Home
+  wait_until 10 lit || fail "Return in the find window highlighted nothing"
   focus "$tool"
   xdotool key Escape
   wait_hidden Recherche

@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QDialogButtonBox>
 #include <QFileDialog>
+#include <QInputDialog>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
@@ -47,6 +48,12 @@ DialogAnswerer &DialogAnswerer::file(const QString &path)
     return *this;
 }
 
+DialogAnswerer &DialogAnswerer::number(int value)
+{
+    m_steps.append({false, Gesture::Number, QMessageBox::NoButton, QString::number(value)});
+    return *this;
+}
+
 bool DialogAnswerer::waitDone(int timeoutMs)
 {
     return QTest::qWaitFor([this] { return m_steps.isEmpty(); }, timeoutMs);
@@ -81,6 +88,7 @@ void DialogAnswerer::answer(QWidget *dialog)
     Seen seen;
     seen.kind = files ? QStringLiteral("file") : QStringLiteral("message");
     seen.title = dialog->windowTitle();
+    seen.overShownWindow = dialog->parentWidget() && dialog->parentWidget()->window()->isVisible();
     if (box) {
         seen.text = box->text();
         seen.informative = box->informativeText();
@@ -88,8 +96,17 @@ void DialogAnswerer::answer(QWidget *dialog)
     }
     if (files)
         seen.text = files->nameFilters().join(QStringLiteral(";;"));
+    auto *input = qobject_cast<QInputDialog *>(dialog);
+    if (input && !m_steps.isEmpty() && m_steps.first().gesture == Gesture::Number) {
+        seen.text = input->labelText();
+        seen.answeredWith = m_steps.takeFirst().path;
+        m_seen.append(seen);
+        input->setIntValue(seen.answeredWith.toInt());
+        input->accept();
+        return;
+    }
 
-    const bool fits = !m_steps.isEmpty() &&
+    const bool fits = !m_steps.isEmpty() && m_steps.first().gesture != Gesture::Number &&
                       ((files && m_steps.first().isFile) || (box && !m_steps.first().isFile));
     if (!fits) {
         ++m_unexpected;

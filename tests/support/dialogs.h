@@ -22,6 +22,7 @@ public:
         QString informative;   // a message box's informative text; the name a file dialog proposed
         QString answeredWith;  // button text or the file name typed
         QString defaultButton; // what Return would have pressed in a message box
+        bool overShownWindow = false; // its parent window was on screen
     };
 
     explicit DialogAnswerer(QObject *parent = nullptr);
@@ -38,6 +39,8 @@ public:
     // Types this absolute path into the next file dialog and accepts it;
     // an empty path cancels the dialog.
     DialogAnswerer &file(const QString &path);
+    // Gives the next number dialog this value and accepts it.
+    DialogAnswerer &number(int value);
 
     const QList<Seen> &seen() const { return m_seen; }
     int pending() const { return int(m_steps.size()); }
@@ -46,12 +49,12 @@ public:
     bool waitDone(int timeoutMs = 5000);
 
 private:
-    enum class Gesture { Button, Escape, Close };
+    enum class Gesture { Button, Escape, Close, Number };
     struct Step {
         bool isFile;
         Gesture gesture = Gesture::Button;
         QMessageBox::StandardButton button;
-        QString path; // for a file dialog; for a message box, a button's text
+        QString path; // for a file dialog; for a message box, a button's text; a number
     };
     void poll();
     void answer(QWidget *dialog);

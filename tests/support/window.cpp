@@ -5,6 +5,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QDir>
+#include <QMenu>
 #include <QTest>
 
 namespace feuillon_test {
@@ -46,6 +47,15 @@ QAction *action(fp &window, const char *objectName)
     return window.findChild<QAction *>(QString::fromLatin1(objectName));
 }
 
+QStringList menuEntries(QMenu *menu)
+{
+    emit menu->aboutToShow();
+    QStringList out;
+    for (QAction *a : menu->actions())
+        out << (a->isSeparator() ? QStringLiteral("--") : a->text());
+    return out;
+}
+
 QWidget *topLevel(const char *objectName)
 {
     // Another window of the test may be alive with hidden tool windows of
@@ -73,7 +83,7 @@ void markAllSaved(fp &window)
             e->document()->setModified(false);
 }
 
-void type(QTextEdit *editor, const QString &text)
+void type(QWidget *editor, const QString &text)
 {
     editor->setFocus();
     for (const QChar c : text) {

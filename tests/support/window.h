@@ -22,6 +22,8 @@ QTabWidget *tabs(fp &window);
 QTextEdit *currentEditor(fp &window);
 QTextEdit *editorAt(fp &window, int index);
 QAction *action(fp &window, const char *objectName);
+// A menu's entries as it shows them when it opens; a separator is "--".
+QStringList menuEntries(QMenu *menu);
 // A top-level window of the program, found by object name (the find,
 // replace and settings windows and the pickers have no parent).
 QWidget *topLevel(const char *objectName);
@@ -29,8 +31,8 @@ QWidget *topLevel(const char *objectName);
 QPushButton *buttonWithText(QWidget *window, const QString &text);
 // Marks every document as saved, so closing the window asks nothing.
 void markAllSaved(fp &window);
-// Types text into the editor as a user would, through its key events.
-void type(QTextEdit *editor, const QString &text);
+// Types text into the editor or a field as a user would, through its key events.
+void type(QWidget *editor, const QString &text);
 // Waits until a big file read in slices is wholly in its editor (the tab
 // stays read-only until then).
 bool waitLoaded(QTextEdit *editor, int timeoutMs = 120000);

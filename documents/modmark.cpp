@@ -1,0 +1,61 @@
+// The tab of a document with unsaved changes carries a mark; its text stays
+// the file's name. The mark follows the document's own modified state, so
+// undoing back to the saved text takes it away again.
+#include "fp.h"
+#include "ui_fp.h"
+
+#include <QPainter>
+#include <QPixmap>
+#include <QTextDocument>
+#include <QTextEdit>
+
+namespace {
+const char *const marked_property = "feuillon_marked";
+
+QIcon drawn_mark()
+{
+    QIcon icon;
+    for (const int side : {16, 32}) {
+        QPixmap dot(side, side);
+        dot.fill(Qt::transparent);
+        QPainter painter(&dot);
+        painter.setRenderHint(QPainter::Antialiasing);
+        painter.setPen(Qt::NoPen);
+        painter.setBrush(QColor(0xd9, 0x6c, 0x1e));
+        painter.drawEllipse(QRectF(side * 0.25, side * 0.25, side * 0.5, side * 0.5));
+        icon.addPixmap(dot);
+    }
+    return icon;
+}
+} // namespace
+
+// Every editor, whether in front or not: a background tab can be changed
+// too (a reload, a restored text). Putting a new text in (a load, "Nouveau")
+// clears the modified state without telling: the text change tells.
+void fp::follow_editor(QTextEdit *editor)
+{
+    connect(editor->document(), &QTextDocument::modificationChanged, this,
+            [this, editor] { show_modified(editor); });
+    connect(editor, &QTextEdit::textChanged, this, [this, editor] { show_modified(editor); });
+    // The cursor of the editor in front is shown in the status bar.
+    connect(editor, &QTextEdit::cursorPositionChanged, this, [this, editor] {
+        if (editor == cur_editor())
+            show_position();
+    });
+}
+
+void fp::show_modified(QTextEdit *editor)
+{
+    const bool modified = editor->document()->isModified();
+    // Most keystrokes change nothing here.
+    if (editor->property(marked_property).toBool() == modified)
+        return;
+    const int index = ui->onglet->indexOf(editor);
+    if (index < 0)
+        return;
+    editor->setProperty(marked_property, modified);
+    if (modified_mark.isNull())
+        modified_mark = drawn_mark();
+    ui->onglet->setTabIcon(index, modified ? modified_mark : QIcon());
+    ui->onglet->setTabToolTip(index, modified ? tr("Modifications non enregistrées") : QString());
+}
