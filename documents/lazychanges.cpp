@@ -1,0 +1,126 @@
+// How the lazy layout follows edits, a new width and a new font, and keeps
+// the view on the same text across them.
+#include "lazylayout.h"
+
+#include <QScrollBar>
+#include <QTextBlock>
+#include <QTextDocument>
+#include <QTextEdit>
+#include <QTextLayout>
+#include <algorithm>
+
+namespace {
+// An edit over this few blocks is laid out at once: typing keeps heights
+// exact and repaints only its block.
+constexpr int laid_at_once = 8;
+} // namespace
+
+void LazyLayout::documentChanged(int from, int removed, int added)
+{
+    const Measure now = measure_now();
+    const bool remeasured = !(now == measure);
+    measure = now;
+    // The whole document comes on every width or font change, and twice on
+    // the first show: one cheap pass, and none when nothing it uses moved.
+    const bool whole = from == 0 && removed == 0 && added == document()->characterCount();
+    if (remeasured) {
+        remeasure_all();
+    } else if (whole) {
+        forget_lines_in(0, added);
+        emit update();
+    } else {
+        changed_range(from, from + added);
+    }
+}
+
+void LazyLayout::remeasure_all()
+{
+    keep_top_block();
+    for (const QTextCursor &each : laid)
+        each.block().layout()->clearLayout();
+    laid.clear();
+    widest = 0;
+    for (QTextBlock block = document()->begin(); block.isValid(); block = block.next())
+        set_estimate(block);
+    size_timer.start();
+    emit update();
+}
+
+// The lines of the blocks an edit touched are stale: they go, and are made
+// again when next needed.
+void LazyLayout::forget_lines_in(int from, int to)
+{
+    QTextDocument *doc = document();
+    const QTextBlock first = doc->findBlock(from);
+    const int start = first.isValid() ? first.position() : from;
+    const auto stale = [start, to](const QTextCursor &each) {
+        const bool inside = each.position() >= start && each.position() <= to;
+        if (inside)
+            each.block().layout()->clearLayout();
+        return inside;
+    };
+    laid.erase(std::remove_if(laid.begin(), laid.end(), stale), laid.end());
+    // The two ends may hold lines laid out before their cursor moved on.
+    for (const QTextBlock &end : {first, doc->findBlock(to)})
+        if (end.isValid())
+            end.layout()->clearLayout();
+}
+
+void LazyLayout::changed_range(int from, int to)
+{
+    QTextDocument *doc = document();
+    const int total = doc->lineCount();
+    forget_lines_in(from, to);
+    QTextBlock first = doc->findBlock(from);
+    QTextBlock last = doc->findBlock(to);
+    if (!first.isValid())
+        first = doc->lastBlock();
+    if (!last.isValid())
+        last = doc->lastBlock();
+    const bool few = last.blockNumber() - first.blockNumber() < laid_at_once;
+    for (QTextBlock block = first; block.isValid(); block = block.next()) {
+        if (few) {
+            lay_out(block);
+        } else {
+            set_estimate(block);
+        }
+        if (block == last)
+            break;
+    }
+    if (doc->lineCount() != total)
+        size_timer.start();
+    // An edit that keeps its block's height repaints that block alone.
+    if (few && first == last && doc->lineCount() == total)
+        emit updateBlock(first);
+    else
+        emit update();
+}
+
+// Before the heights are redone: the block at the view's top and how far
+// into it the view starts, to find the same place after.
+void LazyLayout::keep_top_block()
+{
+    if (!view || anchor_block >= 0)
+        return;
+    const int value = view->verticalScrollBar()->value();
+    const QTextBlock top = blockAt(value);
+    anchor_block = top.blockNumber();
+    anchor_share = (value - blockTop(top)) / qMax(1, top.lineCount());
+}
+
+void LazyLayout::size_changed()
+{
+    QScrollBar *bar = view ? view->verticalScrollBar() : nullptr;
+    const bool at_bottom = bar && bar->maximum() > 0 && bar->value() == bar->maximum();
+    emit documentSizeChanged(documentSize());
+    if (!bar)
+        return;
+    if (anchor_block >= 0) {
+        const QTextBlock top = document()->findBlockByNumber(anchor_block);
+        anchor_block = -1;
+        if (top.isValid())
+            bar->setValue(qRound(blockTop(top) + anchor_share * top.lineCount()));
+    } else if (at_bottom) {
+        bar->setValue(bar->maximum());
+    }
+}
