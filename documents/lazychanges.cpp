@@ -1,5 +1,4 @@
-// How the lazy layout follows edits, a new width and a new font, and keeps
-// the view on the same text across them.
+// How the lazy layout follows edits, a new width and a new font.
 #include "lazylayout.h"
 
 #include <QScrollBar>
@@ -7,7 +6,6 @@
 #include <QTextDocument>
 #include <QTextEdit>
 #include <QTextLayout>
-#include <algorithm>
 
 namespace {
 // An edit over this few blocks is laid out at once: typing keeps heights
@@ -31,18 +29,22 @@ void LazyLayout::documentChanged(int from, int removed, int added)
     } else {
         changed_range(from, from + added);
     }
+    // The scroll bars fit the text as soon as it is in, as with Qt's layout.
+    if (resized)
+        size_changed();
 }
 
 void LazyLayout::remeasure_all()
 {
-    keep_top_block();
-    for (const QTextCursor &each : laid)
+    for (QTextCursor &each : laid) {
         each.block().layout()->clearLayout();
+        retire(each);
+    }
     laid.clear();
     widest = 0;
     for (QTextBlock block = document()->begin(); block.isValid(); block = block.next())
         set_estimate(block);
-    size_timer.start();
+    resized = true;
     emit update();
 }
 
@@ -53,13 +55,16 @@ void LazyLayout::forget_lines_in(int from, int to)
     QTextDocument *doc = document();
     const QTextBlock first = doc->findBlock(from);
     const int start = first.isValid() ? first.position() : from;
-    const auto stale = [start, to](const QTextCursor &each) {
-        const bool inside = each.position() >= start && each.position() <= to;
-        if (inside)
+    std::deque<QTextCursor> kept;
+    for (QTextCursor &each : laid) {
+        if (each.position() >= start && each.position() <= to) {
             each.block().layout()->clearLayout();
-        return inside;
-    };
-    laid.erase(std::remove_if(laid.begin(), laid.end(), stale), laid.end());
+            retire(each);
+        } else {
+            kept.push_back(std::move(each));
+        }
+    }
+    laid.swap(kept);
     // The two ends may hold lines laid out before their cursor moved on.
     for (const QTextBlock &end : {first, doc->findBlock(to)})
         if (end.isValid())
@@ -88,7 +93,7 @@ void LazyLayout::changed_range(int from, int to)
             break;
     }
     if (doc->lineCount() != total)
-        size_timer.start();
+        resized = true;
     // An edit that keeps its block's height repaints that block alone.
     if (few && first == last && doc->lineCount() == total)
         emit updateBlock(first);
@@ -96,31 +101,14 @@ void LazyLayout::changed_range(int from, int to)
         emit update();
 }
 
-// Before the heights are redone: the block at the view's top and how far
-// into it the view starts, to find the same place after.
-void LazyLayout::keep_top_block()
-{
-    if (!view || anchor_block >= 0)
-        return;
-    const int value = view->verticalScrollBar()->value();
-    const QTextBlock top = blockAt(value);
-    anchor_block = top.blockNumber();
-    anchor_share = (value - blockTop(top)) / qMax(1, top.lineCount());
-}
-
 void LazyLayout::size_changed()
 {
+    resized = false;
     QScrollBar *bar = view ? view->verticalScrollBar() : nullptr;
     const bool at_bottom = bar && bar->maximum() > 0 && bar->value() == bar->maximum();
     emit documentSizeChanged(documentSize());
     if (!bar)
         return;
-    if (anchor_block >= 0) {
-        const QTextBlock top = document()->findBlockByNumber(anchor_block);
-        anchor_block = -1;
-        if (top.isValid())
-            bar->setValue(qRound(blockTop(top) + anchor_share * top.lineCount()));
-    } else if (at_bottom) {
+    if (at_bottom)
         bar->setValue(bar->maximum());
-    }
 }

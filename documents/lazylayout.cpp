@@ -9,7 +9,6 @@
 #include <QTextEdit>
 #include <QTextLayout>
 #include <QtMath>
-#include <algorithm>
 
 namespace {
 // Without a view, the blocks laid out around a requested one span this much.
@@ -33,7 +32,11 @@ LazyLayout::LazyLayout(QTextDocument *document) : QAbstractTextDocumentLayout(do
     // Changes of size come together: the scroll bars hear of them once.
     size_timer.setSingleShot(true);
     size_timer.setInterval(0);
-    connect(&size_timer, &QTimer::timeout, this, &LazyLayout::size_changed);
+    connect(&size_timer, &QTimer::timeout, this, [this] {
+        retired.clear();
+        if (resized)
+            size_changed();
+    });
     measure.width = -1; // nothing measured yet
 }
 
@@ -179,6 +182,7 @@ void LazyLayout::set_height(const QTextBlock &block, int height) const
     if (before == height)
         return;
     QTextBlock(block).setLineCount(height);
+    resized = true;
     const_cast<QTimer &>(size_timer).start();
     if (!view || painting)
         return;
@@ -201,9 +205,17 @@ void LazyLayout::release_far() const
         laid.pop_front();
         const QTextBlock block = oldest.block();
         const int number = block.blockNumber();
-        if (number >= drawn_first && number <= drawn_last)
+        if (number >= drawn_first && number <= drawn_last) {
             laid.push_back(std::move(oldest));
-        else
+        } else {
             block.layout()->clearLayout();
+            retire(oldest);
+        }
     }
+}
+
+void LazyLayout::retire(QTextCursor &cursor) const
+{
+    retired.push_back(std::move(cursor));
+    const_cast<QTimer &>(size_timer).start();
 }

@@ -13,6 +13,7 @@
 #include <QTextOption>
 #include <QTimer>
 #include <deque>
+#include <vector>
 
 class QTextEdit;
 
@@ -24,6 +25,8 @@ public:
     // Puts a new one on the editor's document, drawing for its viewport and
     // keeping its view steady while estimates turn into real heights.
     static LazyLayout *install(QTextEdit *editor);
+    // Whether the editors' documents get it; false: Qt's own layout.
+    static constexpr bool in_editors = true;
 
     void draw(QPainter *painter, const PaintContext &context) override;
     int hitTest(const QPointF &point, Qt::HitTestAccuracy accuracy) const override;
@@ -62,23 +65,27 @@ private:
     void lay_out_around(const QTextBlock &block) const;
     void set_height(const QTextBlock &block, int height) const;
     void release_far() const;
+    void retire(QTextCursor &cursor) const;
     void remeasure_all();
     void forget_lines_in(int from, int to);
     void changed_range(int from, int to);
     void size_changed();
-    void keep_top_block();
 
     Measure measure;
     // The blocks laid out, oldest first; cursors follow them through edits.
     mutable std::deque<QTextCursor> laid;
+    // Cursors no longer needed, freed from the event loop: the document
+    // puts back the cursors it had when it clears, and one freed meanwhile
+    // would be left behind in its list.
+    mutable std::vector<QTextCursor> retired;
     // Drawn last: these keep their lines whatever their age.
     mutable int drawn_first = 0;
     mutable int drawn_last = -1;
     mutable bool painting = false;
     mutable qreal widest = 0; // the widest line laid out, margins in
+    // Heights changed since the scroll bars last heard of the size.
+    mutable bool resized = false;
     QTimer size_timer;
     // The editor whose view stays on the same text while heights change.
     QPointer<QTextEdit> view;
-    int anchor_block = -1; // the view's top block across a remeasure
-    qreal anchor_share = 0;
 };
