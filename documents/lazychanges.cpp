@@ -49,9 +49,10 @@ void LazyLayout::remeasure_all()
 }
 
 // The lines of the blocks an edit touched are stale: they go, and are made
-// again when next needed.
-void LazyLayout::forget_lines_in(int from, int to)
+// again when next needed. Returns the blocks that had lines (by fragment).
+QSet<int> LazyLayout::forget_lines_in(int from, int to)
 {
+    QSet<int> had;
     QTextDocument *doc = document();
     const QTextBlock first = doc->findBlock(from);
     const int start = first.isValid() ? first.position() : from;
@@ -59,6 +60,7 @@ void LazyLayout::forget_lines_in(int from, int to)
     for (QTextCursor &each : laid) {
         if (each.position() >= start && each.position() <= to) {
             each.block().layout()->clearLayout();
+            had.insert(each.block().fragmentIndex());
             retire(each);
         } else {
             kept.push_back(std::move(each));
@@ -69,13 +71,14 @@ void LazyLayout::forget_lines_in(int from, int to)
     for (const QTextBlock &end : {first, doc->findBlock(to)})
         if (end.isValid())
             end.layout()->clearLayout();
+    return had;
 }
 
 void LazyLayout::changed_range(int from, int to)
 {
     QTextDocument *doc = document();
     const int total = doc->lineCount();
-    forget_lines_in(from, to);
+    const QSet<int> had_lines = forget_lines_in(from, to);
     QTextBlock first = doc->findBlock(from);
     QTextBlock last = doc->findBlock(to);
     if (!first.isValid())
@@ -84,11 +87,12 @@ void LazyLayout::changed_range(int from, int to)
         last = doc->lastBlock();
     const bool few = last.blockNumber() - first.blockNumber() < laid_at_once;
     for (QTextBlock block = first; block.isValid(); block = block.next()) {
-        if (few) {
+        // Blocks that had lines, likely on screen, keep exact heights: an
+        // estimate in between would make the view jitter.
+        if (few || had_lines.contains(block.fragmentIndex()))
             lay_out(block);
-        } else {
+        else
             set_estimate(block);
-        }
         if (block == last)
             break;
     }

@@ -9,6 +9,7 @@
 #include <QAbstractTextDocumentLayout>
 #include <QFont>
 #include <QPointer>
+#include <QSet>
 #include <QTextCursor>
 #include <QTextOption>
 #include <QTimer>
@@ -67,7 +68,7 @@ private:
     void release_far() const;
     void retire(QTextCursor &cursor) const;
     void remeasure_all();
-    void forget_lines_in(int from, int to);
+    QSet<int> forget_lines_in(int from, int to);
     void changed_range(int from, int to);
     void size_changed();
 

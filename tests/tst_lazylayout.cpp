@@ -48,6 +48,7 @@ private slots:
     void hitsFirstMiddleAndLastLine();
     void heightsFollowTheFont();
     void estimateCorrectedWhenLaidOut();
+    void formatOverAllKeepsRealHeights();
     void farLinesLetGo();
     void blockFoundByYAmongAMillion();
     void editorDrawsAsWithQtsLayout();
@@ -120,6 +121,21 @@ void tst_lazylayout::estimateCorrectedWhenLaidOut()
     QCOMPARE(qreal(lazy.block(3).lineCount()), real);
     QCOMPARE(lazy.layout->documentSize().height(), size - estimated + real);
     QCOMPARE(lazy.rect(4).top(), lazy.rect(3).bottom());
+}
+
+// A highlight over the whole text: blocks laid out keep their real height
+// rather than going back to an estimate until drawn again.
+void tst_lazylayout::formatOverAllKeepsRealHeights()
+{
+    Lazy lazy(sample(20) + QLatin1Char('\n') + QStringLiteral("W").repeated(500) + "\nfin");
+    const qreal real = lazy.rect(20).height();
+    QTextCursor all(&lazy.doc);
+    all.select(QTextCursor::Document);
+    QTextCharFormat lit;
+    lit.setBackground(QColor(22, 122, 200));
+    all.mergeCharFormat(lit);
+    QCOMPARE(qreal(lazy.block(20).lineCount()), real);
+    QVERIFY(lazy.block(20).layout()->lineCount() > 0);
 }
 
 void tst_lazylayout::farLinesLetGo()
