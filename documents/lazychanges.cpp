@@ -24,24 +24,32 @@ void LazyLayout::documentChanged(int from, int removed, int added)
     if (remeasured) {
         remeasure_all();
     } else if (whole) {
-        forget_lines_in(0, added);
+        forget_all_lines();
         emit update();
     } else {
-        changed_range(from, from + added);
+        changed_range(from, removed, added);
     }
     // The scroll bars fit the text as soon as it is in, as with Qt's layout.
     if (resized)
         size_changed();
 }
 
-void LazyLayout::remeasure_all()
+// Every line laid out so far is stale; the memory of those followed goes.
+void LazyLayout::forget_all_lines()
 {
-    for (QTextCursor &each : laid) {
-        each.block().layout()->clearLayout();
-        retire(each);
+    ++generation;
+    for (int at : laid) {
+        const QTextBlock block = document()->findBlock(at);
+        if (block.isValid())
+            block.layout()->clearLayout();
     }
     laid.clear();
     widest = 0;
+}
+
+void LazyLayout::remeasure_all()
+{
+    forget_all_lines();
     for (QTextBlock block = document()->begin(); block.isValid(); block = block.next())
         set_estimate(block);
     resized = true;
@@ -49,38 +57,44 @@ void LazyLayout::remeasure_all()
 }
 
 // The lines of the blocks an edit touched are stale: they go, and are made
-// again when next needed. Returns the blocks that had lines (by fragment).
-QSet<int> LazyLayout::forget_lines_in(int from, int to)
+// again when next needed; the blocks after the edit move along. Returns the
+// blocks in the edit that had lines (by fragment).
+QSet<int> LazyLayout::forget_lines_in(int from, int removed, int added)
 {
-    QSet<int> had;
     QTextDocument *doc = document();
-    const QTextBlock first = doc->findBlock(from);
-    const int start = first.isValid() ? first.position() : from;
-    std::deque<QTextCursor> kept;
-    for (QTextCursor &each : laid) {
-        if (each.position() >= start && each.position() <= to) {
-            each.block().layout()->clearLayout();
-            had.insert(each.block().fragmentIndex());
-            retire(each);
-        } else {
-            kept.push_back(std::move(each));
+    QSet<int> had;
+    std::deque<int> kept;
+    for (int at : laid) {
+        if (at > from + removed) {
+            kept.push_back(at + added - removed);
+            continue;
+        }
+        if (at < from) {
+            kept.push_back(at);
+            continue;
+        }
+        // Its block may be gone: the one now there stands for it.
+        const QTextBlock block = doc->findBlock(qMin(at, from + added));
+        if (block.isValid()) {
+            block.layout()->clearLayout();
+            had.insert(block.fragmentIndex());
         }
     }
     laid.swap(kept);
-    // The two ends may hold lines laid out before their cursor moved on.
-    for (const QTextBlock &end : {first, doc->findBlock(to)})
-        if (end.isValid())
-            end.layout()->clearLayout();
+    // The edit's first block started before it and still has its lines.
+    const QTextBlock first = doc->findBlock(from);
+    if (first.isValid())
+        first.layout()->clearLayout();
     return had;
 }
 
-void LazyLayout::changed_range(int from, int to)
+void LazyLayout::changed_range(int from, int removed, int added)
 {
     QTextDocument *doc = document();
     const int total = doc->lineCount();
-    const QSet<int> had_lines = forget_lines_in(from, to);
+    const QSet<int> had_lines = forget_lines_in(from, removed, added);
     QTextBlock first = doc->findBlock(from);
-    QTextBlock last = doc->findBlock(to);
+    QTextBlock last = doc->findBlock(from + added);
     if (!first.isValid())
         first = doc->lastBlock();
     if (!last.isValid())

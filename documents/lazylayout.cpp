@@ -33,7 +33,6 @@ LazyLayout::LazyLayout(QTextDocument *document) : QAbstractTextDocumentLayout(do
     size_timer.setSingleShot(true);
     size_timer.setInterval(0);
     connect(&size_timer, &QTimer::timeout, this, [this] {
-        retired.clear();
         if (resized)
             size_changed();
     });
@@ -136,7 +135,8 @@ bool LazyLayout::lay_out(const QTextBlock &block) const
 {
     QTextLayout *lines = block.layout();
     const qreal room = measure.width > 0 ? measure.width - 2 * measure.margin : unwrapped;
-    if (lines->lineCount() > 0 && lines->lineAt(0).width() == room)
+    if (lines->lineCount() > 0 && block.userState() == generation &&
+        lines->lineAt(0).width() == room)
         return false;
     lines->setTextOption(measure.option);
     lines->beginLayout();
@@ -149,7 +149,8 @@ bool LazyLayout::lay_out(const QTextBlock &block) const
         widest = qMax(widest, line.naturalTextWidth() + 2 * measure.margin);
     }
     lines->endLayout();
-    laid.emplace_back(block);
+    QTextBlock(block).setUserState(generation);
+    laid.push_back(block.position());
     set_height(block, qMax(1, qRound(height)));
     release_far();
     return true;
@@ -201,21 +202,13 @@ void LazyLayout::release_far() const
 {
     for (std::size_t tries = laid.size(); laid.size() > std::size_t(kept_layouts) && tries > 0;
          --tries) {
-        QTextCursor oldest = std::move(laid.front());
+        const int oldest = laid.front();
         laid.pop_front();
-        const QTextBlock block = oldest.block();
+        const QTextBlock block = document()->findBlock(oldest);
         const int number = block.blockNumber();
-        if (number >= drawn_first && number <= drawn_last) {
-            laid.push_back(std::move(oldest));
-        } else {
+        if (number >= drawn_first && number <= drawn_last)
+            laid.push_back(oldest);
+        else if (block.isValid())
             block.layout()->clearLayout();
-            retire(oldest);
-        }
     }
-}
-
-void LazyLayout::retire(QTextCursor &cursor) const
-{
-    retired.push_back(std::move(cursor));
-    const_cast<QTimer &>(size_timer).start();
 }

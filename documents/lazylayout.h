@@ -10,11 +10,9 @@
 #include <QFont>
 #include <QPointer>
 #include <QSet>
-#include <QTextCursor>
 #include <QTextOption>
 #include <QTimer>
 #include <deque>
-#include <vector>
 
 class QTextEdit;
 
@@ -42,7 +40,8 @@ public:
     qreal blockTop(const QTextBlock &block) const;
     // Blocks holding their lines now; the others hold only a height.
     int laidOutBlocks() const { return int(laid.size()); }
-    // At most this many blocks keep their lines; the oldest go first.
+    // At most this many blocks keep their lines, besides those on screen;
+    // the oldest go first.
     static constexpr int kept_layouts = 1000;
 
 protected:
@@ -66,19 +65,20 @@ private:
     void lay_out_around(const QTextBlock &block) const;
     void set_height(const QTextBlock &block, int height) const;
     void release_far() const;
-    void retire(QTextCursor &cursor) const;
     void remeasure_all();
-    QSet<int> forget_lines_in(int from, int to);
-    void changed_range(int from, int to);
+    QSet<int> forget_lines_in(int from, int removed, int added);
+    void forget_all_lines();
+    void changed_range(int from, int removed, int added);
     void size_changed();
 
     Measure measure;
-    // The blocks laid out, oldest first; cursors follow them through edits.
-    mutable std::deque<QTextCursor> laid;
-    // Cursors no longer needed, freed from the event loop: the document
-    // puts back the cursors it had when it clears, and one freed meanwhile
-    // would be left behind in its list.
-    mutable std::vector<QTextCursor> retired;
+    // Where the blocks laid out start, oldest first, moved along by each
+    // edit. Not cursors: the document moves every cursor for every line
+    // inserted, and a load would crawl.
+    mutable std::deque<int> laid;
+    // Lines made before the last change of width or font are stale: each
+    // block laid out carries this in its user state.
+    int generation = 0;
     // Drawn last: these keep their lines whatever their age.
     mutable int drawn_first = 0;
     mutable int drawn_last = -1;
