@@ -49,7 +49,7 @@ int main(int argc, char **argv)
     parser.addPositionalArgument(
         QStringLiteral("case"),
         QStringLiteral("startup open keys status search tabs save journal encodings fingerprint "
-                       "watch bigfiles bigedits"));
+                       "watch bigfiles bigedits peers (only when named)"));
     parser.process(app);
 
     bench::Options options;
@@ -95,7 +95,7 @@ int main(int argc, char **argv)
                  {"save", bench::saving},           {"journal", bench::journalCopies},
                  {"encodings", bench::encodings},   {"fingerprint", bench::fingerprints},
                  {"watch", bench::watching},        {"bigfiles", bench::bigFiles},
-                 {"bigedits", bench::bigEdits}};
+                 {"bigedits", bench::bigEdits},     {"peers", bench::peers}};
     for (const auto &c : cases) {
         if (!wanted.contains(QLatin1String(c.name)))
             continue;
