@@ -3,6 +3,7 @@
 #include "documents/lazylayout.h"
 #include "testmain.h"
 
+#include <QScrollBar>
 #include <QTextBlock>
 #include <QTextCharFormat>
 #include <QTextCursor>
@@ -52,6 +53,7 @@ private slots:
     void farLinesLetGo();
     void blockFoundByYAmongAMillion();
     void editorDrawsAsWithQtsLayout();
+    void viewStaysWhenBlocksAboveGrow();
 };
 
 void tst_lazylayout::blocksSitWhereQtsLayoutPutsThem()
@@ -191,6 +193,33 @@ void tst_lazylayout::editorDrawsAsWithQtsLayout()
         shots[lazy] = editor.viewport()->grab().toImage();
     }
     QCOMPARE(shots[1], shots[0]);
+}
+
+// Blocks above the view laid out at last (page up, a search) turn out far
+// taller than estimated: the text on screen stays where it was.
+void tst_lazylayout::viewStaysWhenBlocksAboveGrow()
+{
+    QTextEdit editor;
+    editor.setFont(QFont(QStringLiteral("DejaVu Sans Mono"), 10));
+    editor.resize(420, 300);
+    LazyLayout *layout = LazyLayout::install(&editor);
+    QStringList lines;
+    // Tabs count as one character in an estimate, and as a tab stop each.
+    for (int i = 0; i < 3000; ++i)
+        lines << (i % 50 == 7 ? QString(200, QLatin1Char('\t'))
+                              : QStringLiteral("ligne %1").arg(i));
+    editor.setPlainText(lines.join(QLatin1Char('\n')));
+    editor.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&editor));
+    QScrollBar *bar = editor.verticalScrollBar();
+    bar->setValue(bar->maximum() / 2);
+    QCoreApplication::processEvents();
+    const int value = bar->value();
+    const int top = layout->blockAt(value).blockNumber();
+    for (int i = 7; i < top - 100; i += 50)
+        layout->blockBoundingRect(editor.document()->findBlockByNumber(i));
+    QVERIFY(bar->value() > value);
+    QCOMPARE(layout->blockAt(bar->value()).blockNumber(), top);
 }
 
 FEUILLON_TEST_MAIN(tst_lazylayout)
