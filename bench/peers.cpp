@@ -53,11 +53,9 @@ Opened openIn(const ScreenWatch &screen, const QString &program, const QString &
     Opened opened;
     const QByteArray before = screen.sample();
     QProcess process;
-    process.setStandardOutputFile(QProcess::nullDevice());
-    process.setStandardErrorFile(QProcess::nullDevice());
     QElapsedTimer clock;
     clock.start();
-    process.start(program, path.isEmpty() ? QStringList{} : QStringList{path});
+    startQuietly(process, program, path.isEmpty() ? QStringList{} : QStringList{path});
     qint64 ticks = -1, busy = 0;
     while (clock.elapsed() - busy < idle_ms && clock.elapsed() < limit_ms) {
         if (opened.window < 0 && ScreenWatch::covered(before, screen.sample()))
@@ -71,10 +69,7 @@ Opened openIn(const ScreenWatch &screen, const QString &program, const QString &
     }
     opened.settled = clock.elapsed() - busy < idle_ms ? -1 : double(busy);
     opened.peak = peakMiB(process.processId());
-    process.kill();
-    process.waitForFinished();
-    for (clock.restart(); screen.sample() != before && clock.elapsed() < 5000;)
-        QThread::msleep(5);
+    endAndClear(process, screen, before);
     return opened;
 }
 
