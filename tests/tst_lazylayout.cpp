@@ -167,13 +167,15 @@ void tst_lazylayout::blockFoundByYAmongAMillion()
     QCOMPARE(lazy.layout->blockAt(bottom + 100).blockNumber(), count - 1);
 }
 
-// The same text, selection, highlight and width: the same pixels.
+// The same text, colours, selection, highlight and width: the same pixels.
 void tst_lazylayout::editorDrawsAsWithQtsLayout()
 {
     QImage shots[2];
     for (int lazy = 0; lazy < 2; ++lazy) {
         QTextEdit editor;
         editor.setFont(QFont(QStringLiteral("DejaVu Sans Mono"), 10));
+        // Colours as the appearance settings set them.
+        editor.setStyleSheet(QStringLiteral("background-color:#fdf6e3;color:#334455;"));
         editor.resize(420, 300);
         editor.setPlainText(sample(60));
         if (lazy)
