@@ -215,11 +215,9 @@ double spawnToPaint(const ScreenWatch &screen, const QString &program, const QSt
 {
     const QByteArray before = screen.sample();
     QProcess process;
-    process.setStandardOutputFile(QProcess::nullDevice());
-    process.setStandardErrorFile(QProcess::nullDevice());
     QElapsedTimer t;
     t.start();
-    process.start(program, args);
+    startQuietly(process, program, args);
     double ms = -1;
     while (t.elapsed() < 30000) {
         if (ScreenWatch::covered(before, screen.sample())) {
@@ -228,11 +226,7 @@ double spawnToPaint(const ScreenWatch &screen, const QString &program, const QSt
         }
         QThread::usleep(1000);
     }
-    process.kill();
-    process.waitForFinished();
-    t.restart();
-    while (screen.sample() != before && t.elapsed() < 5000)
-        QThread::usleep(5000);
+    endAndClear(process, screen, before);
     return ms;
 }
 

@@ -23,6 +23,9 @@ void saving(Report &report, const Options &options);
 void journalCopies(Report &report, const Options &options);
 void encodings(Report &report, const Options &options);
 void bigFiles(Report &report, const Options &options);
+void bigEdits(Report &report, const Options &options);
+// Beside KWrite, when it is installed: asked by name only.
+void peers(Report &report, const Options &options);
 
 // Shared by the cases.
 QList<qsizetype> sizesOf(const Options &o, const QList<qsizetype> &usual);

@@ -1,4 +1,5 @@
 #include "frame.h"
+#include "documents/lazylayout.h"
 
 #include <QAbstractTextDocumentLayout>
 #include <QApplication>
@@ -80,6 +81,9 @@ bool FrameWatch::eventFilter(QObject *object, QEvent *event)
 bool layoutFinished(const QTextEdit *editor)
 {
     const QTextDocument *doc = editor->document();
+    // The lazy layout never works in the background: what shows is laid out.
+    if (qobject_cast<const LazyLayout *>(doc->documentLayout()))
+        return true;
     const QTextLayout *last = doc->lastBlock().layout();
     return last && last->lineCount() > 0;
 }

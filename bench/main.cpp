@@ -49,7 +49,7 @@ int main(int argc, char **argv)
     parser.addPositionalArgument(
         QStringLiteral("case"),
         QStringLiteral("startup open keys status search tabs save journal encodings fingerprint "
-                       "watch bigfiles"));
+                       "watch bigfiles bigedits peers (only when named)"));
     parser.process(app);
 
     bench::Options options;
@@ -77,8 +77,8 @@ int main(int argc, char **argv)
 
     QStringList wanted = parser.positionalArguments();
     if (wanted.isEmpty())
-        wanted = {"startup", "open",    "keys",      "status",      "search", "tabs",
-                  "save",    "journal", "encodings", "fingerprint", "watch",  "bigfiles"};
+        wanted = {"startup", "open",      "keys",        "status", "search",   "tabs",    "save",
+                  "journal", "encodings", "fingerprint", "watch",  "bigfiles", "bigedits"};
     // Counted, only the cases timed inside this process mean anything; the
     // others start processes, wait for the disk or watch the clock.
     if (bench::counting())
@@ -94,7 +94,8 @@ int main(int argc, char **argv)
                  {"search", bench::findAndReplace}, {"tabs", bench::tabSwitching},
                  {"save", bench::saving},           {"journal", bench::journalCopies},
                  {"encodings", bench::encodings},   {"fingerprint", bench::fingerprints},
-                 {"watch", bench::watching},        {"bigfiles", bench::bigFiles}};
+                 {"watch", bench::watching},        {"bigfiles", bench::bigFiles},
+                 {"bigedits", bench::bigEdits},     {"peers", bench::peers}};
     for (const auto &c : cases) {
         if (!wanted.contains(QLatin1String(c.name)))
             continue;

@@ -1,5 +1,9 @@
 #include "screen.h"
 
+#include <QElapsedTimer>
+#include <QProcess>
+#include <QThread>
+
 #include <cstdlib>
 #include <cstring>
 #include <xcb/xcb.h>
@@ -66,6 +70,23 @@ bool ScreenWatch::covered(const QByteArray &before, const QByteArray &now)
     for (qsizetype i = 0; i + 4 <= now.size(); i += 4)
         changed += std::memcmp(before.constData() + i, now.constData() + i, 4) != 0;
     return changed > 2000;
+}
+
+void startQuietly(QProcess &process, const QString &program, const QStringList &args)
+{
+    process.setStandardOutputFile(QProcess::nullDevice());
+    process.setStandardErrorFile(QProcess::nullDevice());
+    process.start(program, args);
+}
+
+void endAndClear(QProcess &process, const ScreenWatch &screen, const QByteArray &before)
+{
+    process.kill();
+    process.waitForFinished();
+    QElapsedTimer clock;
+    clock.start();
+    while (screen.sample() != before && clock.elapsed() < 5000)
+        QThread::usleep(5000);
 }
 
 } // namespace bench

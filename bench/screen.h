@@ -3,6 +3,9 @@
 #pragma once
 
 #include <QByteArray>
+#include <QStringList>
+
+class QProcess;
 
 struct xcb_connection_t;
 
@@ -28,5 +31,10 @@ private:
     int m_width = 0;
     int m_height = 0;
 };
+
+// Starts a program with its output thrown away.
+void startQuietly(QProcess &process, const QString &program, const QStringList &args);
+// Kills it, then waits (5 s at most) for the screen to be as `before` again.
+void endAndClear(QProcess &process, const ScreenWatch &screen, const QByteArray &before);
 
 } // namespace bench

@@ -2,6 +2,7 @@
 #include "docinfo.h"
 #include "filedrop.h"
 #include "fp.h"
+#include "lazylayout.h"
 #include "recoveryjournal.h"
 #include "status/busycursor.h"
 #include "ui_fp.h"
@@ -58,6 +59,8 @@ void fp::newtab()
     // Files hold plain text: pasted formatting or pictures would show here
     // and then vanish, or turn into stray characters, on saving.
     editor->setAcceptRichText(false);
+    if (LazyLayout::in_editors)
+        LazyLayout::install(editor);
     editor->viewport()->installEventFilter(file_drops);
     follow_editor(editor);
     recovery->track(editor);

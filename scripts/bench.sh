@@ -3,31 +3,40 @@
 # performance table in the README: first the times, then the instructions of
 # the in-process rows counted under callgrind, which a loaded machine does not
 # move.
-# Usage: scripts/bench.sh [--runs N] [--count | --no-count] [case ...]
+# Usage: scripts/bench.sh [--runs N] [--count | --no-count] [--peers] [case ...]
 #   case ...    only those cases; their rows and notes replace the same ones
 #               in the tables, the other rows stay
 #   --count     only the instruction counts; the times already there stay
 #   --no-count  only the times; the counts already there stay
+#   --peers     also Feuillon beside KWrite, each a new process on the same
+#               file (installs Debian's kwrite package first; nothing else
+#               needs it)
 # Lines of bench/results.md between <!-- kept:begin --> and <!-- kept:end -->
 # (figures measured on another version of the program) survive every run.
 set -euo pipefail
 here="$(cd "$(dirname "$0")/.." && pwd)"
 "$here/scripts/setup.sh" build
 cd "$here"
-command -v valgrind >/dev/null || {
-  sudo=""
+install() { # package...
+  local sudo=""
   [ "$(id -u)" -eq 0 ] || sudo=sudo
-  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends valgrind >/dev/null
+  $sudo apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "$@" >/dev/null
 }
-times=1 counts=1 args=() partial=0
+command -v valgrind >/dev/null || install valgrind
+times=1 counts=1 args=() partial=0 peers=0
 for a in "$@"; do
   case "$a" in
     --count) times=0 ;;
     --no-count) counts=0 ;;
+    --peers) args+=(peers) partial=1 peers=1 ;;
     [a-z]*) args+=("$a") partial=1 ;;
     *) args+=("$a") ;;
   esac
 done
+if [ "$peers" = 1 ]; then
+  command -v kwrite >/dev/null || install kwrite
+fi
 out=bench/results.md
 runner=()
 platform=${QT_QPA_PLATFORM:-xcb}
