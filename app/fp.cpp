@@ -3,9 +3,12 @@
 #include "fp.h"
 #include "documents/docinfo.h"
 #include "documents/filedrop.h"
+#include "documents/recent.h"
 #include "documents/recoveryjournal.h"
 #include "documents/watch.h"
 #include "status/busycursor.h"
+#include "status/notes.h"
+#include "status/position.h"
 #include "ui_fp.h"
 
 #include <QApplication>
@@ -13,9 +16,12 @@
 #include <QCoreApplication>
 #include <QFontDialog>
 #include <QGridLayout>
+#include <QInputDialog>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPushButton>
+#include <QStatusBar>
 #include <QTextCursor>
 #include <QTextEdit>
 #include <QThreadPool>
@@ -38,6 +44,10 @@ fp::fp(const QStringList &arguments, QWidget *parent)
         setWindowIcon(QApplication::windowIcon());
 
     start_journal();
+    recent_menu = new RecentMenu(
+        this, [this](const QString &path) { open_recent(path); },
+        [this](const QString &text) { statusBar()->showMessage(text, 30000); });
+    ui->m_file->insertMenu(ui->ac_enr, recent_menu);
     // Files dropped from the desktop open in tabs of their own.
     file_drops =
         new FileDropFilter([this](const QStringList &paths) { open_in_new_tabs(paths); }, this);
@@ -47,7 +57,7 @@ fp::fp(const QStringList &arguments, QWidget *parent)
     apropos();
     if (arguments.size() > 1 && load_file(arguments.at(1))) {
         set_path(arguments.at(1));
-        remember_file(arguments.at(1));
+        recent_menu->remember(arguments.at(1));
     }
     // Every further file given, as a desktop passes all the selected ones.
     open_in_new_tabs(arguments.mid(2));
@@ -59,8 +69,8 @@ fp::fp(const QStringList &arguments, QWidget *parent)
     connect(this, SIGNAL(si_all()), this, SLOT(ch_all()));
     connectKeys();
     set_up_match_keys();
-    set_up_recent_menu();
-    setUpToolWindows();
+    // Named after the menu entry that opens it.
+    settings_window->setWindowTitle(ui->actionOption->iconText());
 
     load_appearance();
     assembleStatusBar();
@@ -161,5 +171,23 @@ void fp::assembleStatusBar()
     status_widget->setLayout(status_layout);
     ui->statusbar->addWidget(status_widget, 0);
     show_form();
-    set_up_position();
+    note_label = new NoteLabel;
+    status_layout->addWidget(note_label, 0, 1);
+    // Where the cursor is: left of the encoding, which stays at the right end.
+    position_label = new QLabel;
+    position_label->setObjectName(QStringLiteral("position_label"));
+    position_label->setContentsMargins(0, 0, 8, 0);
+    ui->statusbar->removeWidget(form_label);
+    ui->statusbar->addPermanentWidget(position_label);
+    ui->statusbar->addPermanentWidget(form_label);
+    form_label->show();
+
+    auto *go = new QAction(tr("Aller à la ligne"), this);
+    go->setObjectName(QStringLiteral("ac_goto"));
+    go->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_G));
+    connect(go, &QAction::triggered, this, [this] { go_to_line(this, cur_editor()); });
+    // With the other ways of going somewhere in the text, after "Remplacer".
+    const QList<QAction *> entries = ui->m_ac->actions();
+    ui->m_ac->insertAction(entries.value(entries.indexOf(ui->ac_remplacer) + 1), go);
+    show_position();
 }

@@ -34,9 +34,8 @@ enum class Failure;
 struct Form;
 struct ReadResult;
 } // namespace textfile
-namespace recent {
-class DesktopList;
-}
+class NoteLabel;
+class RecentMenu;
 namespace journal {
 struct Entry;
 } // namespace journal
@@ -165,8 +164,6 @@ private:
     void deleteMemberWidgets();
     // app/keys.cpp, app/toolwindows.cpp
     void connectKeys();
-    void setUpToolWindows();
-    void showToolWindow(QWidget *tool);
 
     // --- documents: private helpers ---
     // A tab's document facts (path, encoding trouble, zoom) live in its
@@ -185,7 +182,7 @@ private:
     };
     bool may_text_go(QTextEdit *editor, Offer offer);
     void offer_save_at_exit();
-    bool save_elsewhere(QTextEdit *editor);
+    bool save_at_end(QTextEdit *editor, bool failed);
     bool run_ending = false; // the window is going: nothing new is looked at
     int ask_to_save(QTextEdit *editor, bool may_cancel = false);
     QString document_name(QTextEdit *editor) const;
@@ -194,7 +191,6 @@ private:
     enum class WriteOutcome { Written, Failed, Declined };
     WriteOutcome write_editor(QTextEdit *editor, const QString &path, bool keep_previous = false);
     // documents/saveform.cpp
-    bool encode_for_save(QTextEdit *editor, QByteArray *bytes, textfile::Form *form);
     WriteOutcome save_under_new_name(QTextEdit *editor, const QString &filter, bool adopt);
     void adopt_path(QTextEdit *editor, const QString &path);
     void choose_and_load();
@@ -213,7 +209,6 @@ private:
     bool begin_load(QTextEdit *editor, const QString &path);
     void load_ended(QTextEdit *editor, const QString &path, const textfile::ReadResult &read);
     void stop_loading(QTextEdit *editor);
-    bool busy_loading(QTextEdit *editor);
     void show_load_progress();
 
     // --- documents: files changed by other programs (documents/watch.cpp) ---
@@ -233,8 +228,6 @@ private:
     void highlight_matches(QTextEdit *editor);
     void replace_matches(QTextEdit *editor);
     void take_highlight_away();
-    void say_empty_field(QWidget *window);
-    void say_not_found(QWidget *window);
 
     // --- appearance: private helpers ---
     bool restart_pending = false;
@@ -263,29 +256,16 @@ private:
     void match_from_find_window(bool backward);
     bool select_match(QTextEdit *editor, bool backward, const QTextCursor &from);
     // status/notes.cpp: a short note beside the status text.
-    QLabel *note_label = nullptr;
-    QTimer *note_timer = nullptr;
-    void note(const QString &text);
+    NoteLabel *note_label = nullptr;
     // status/position.cpp: where the cursor is, and "Aller à la ligne".
     QLabel *position_label = nullptr;
-    void set_up_position();
     void show_position();
-    void go_to_line();
     // documents/modmark.cpp: the tab of a modified document carries a mark.
-    QIcon modified_mark;
     void follow_editor(QTextEdit *editor);
-    void show_modified(QTextEdit *editor);
     // documents/recentmenu.cpp: "Fichiers récents".
-    QMenu *recent_menu = nullptr;
-    bool recent_trouble_told = false;
-    recent::DesktopList *desktop_list = nullptr;
-    void set_up_recent_menu();
-    void fill_recent_menu();
-    void remember_file(const QString &path);
-    void tell_recent_trouble(const QString &text);
+    RecentMenu *recent_menu = nullptr;
     void open_recent(const QString &path);
     // app/quit.cpp: the questions asked while the window is still on screen.
     QList<QTextEdit *> quit_drops; // answered "Non", dropped once the quit goes on
     bool settle_before_quit();
-    QList<QTextEdit *> editors_current_first();
 };

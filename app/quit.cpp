@@ -1,24 +1,13 @@
 // Closing the window ("Quitter", Ctrl+Q, its title bar) asks about unsaved
 // documents while the window is still on screen, each with its tab in
 // front, so the user sees what they decide about and can still turn back.
-#include "fp.h"
+#include "documents/docinfo.h"
 #include "documents/recoveryjournal.h"
+#include "fp.h"
 #include "ui_fp.h"
 
 #include <QTextDocument>
 #include <QTextEdit>
-
-// The current tab first: it is the one the user is looking at.
-QList<QTextEdit *> fp::editors_current_first()
-{
-    QList<QTextEdit *> editors;
-    if (QTextEdit *current = cur_editor())
-        editors << current;
-    for (int i = 0; i < ui->onglet->count(); ++i)
-        if (QTextEdit *editor = editor_at(i); editor && !editors.contains(editor))
-            editors << editor;
-    return editors;
-}
 
 // Whether the window may go. Any question left without an answer keeps it,
 // with the tab the user had in front and every text as it was: a "Non"
@@ -34,7 +23,7 @@ bool fp::settle_before_quit()
     // No question about a file changed on disk in the middle of these.
     run_ending = true;
     bool settled = true;
-    const QList<QTextEdit *> editors = editors_current_first();
+    const QList<QTextEdit *> editors = docinfo::editors_current_first(ui->onglet);
     for (QTextEdit *editor : editors) {
         if (!editor->document()->isModified())
             continue;

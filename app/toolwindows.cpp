@@ -1,5 +1,6 @@
 // The find, replace and settings windows work on the main window's
 // documents: they open over it and go when it goes.
+#include "toolwindows.h"
 #include "fp.h"
 #include "ui_fp.h"
 
@@ -7,21 +8,15 @@
 #include <QColorDialog>
 #include <QFontDialog>
 
-void fp::setUpToolWindows()
-{
-    // Named after the menu entry that opens it.
-    settings_window->setWindowTitle(ui->actionOption->iconText());
-}
-
 // A tool window that was hidden opens centred on the main window, not
 // wherever the screen's corner is; one already shown stays where it is.
-void fp::showToolWindow(QWidget *tool)
+void show_tool_window(QWidget *tool, QWidget *over)
 {
     if (!tool->isVisible()) {
         const QSize inside = tool->testAttribute(Qt::WA_Resized) ? tool->size() : tool->sizeHint();
         // Its frame is unknown until it is first shown: the main window's stands in.
-        QRect frame(QPoint(), inside + frameGeometry().size() - size());
-        frame.moveCenter(frameGeometry().center());
+        QRect frame(QPoint(), inside + over->frameGeometry().size() - over->size());
+        frame.moveCenter(over->frameGeometry().center());
         tool->move(frame.topLeft());
     }
     tool->showNormal();

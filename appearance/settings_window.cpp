@@ -1,4 +1,5 @@
 // The settings window and its colour and font pickers.
+#include "app/toolwindows.h"
 #include "fp.h"
 #include "look.h"
 
@@ -53,7 +54,7 @@ void fp::settings()
     // dialog alone reads the whole font database.
     made(color_dialog, "color_dialog");
     made(font_dialog, "font_dialog");
-    showToolWindow(settings_window);
+    show_tool_window(settings_window, this);
 }
 
 void fp::build_settings_window()

@@ -1,6 +1,8 @@
 #include "docinfo.h"
 
 #include <QFileInfo>
+#include <QTabWidget>
+#include <QTextDocument>
 #include <QTextEdit>
 
 docinfo::docinfo(QTextEdit *owner) : QObject(owner), editor(owner) {}
@@ -10,6 +12,18 @@ docinfo *docinfo::of(QTextEdit *editor)
     if (auto *found = editor->findChild<docinfo *>(QString(), Qt::FindDirectChildrenOnly))
         return found;
     return new docinfo(editor);
+}
+
+QList<QTextEdit *> docinfo::editors_current_first(QTabWidget *tabs)
+{
+    QList<QTextEdit *> editors;
+    if (auto *current = qobject_cast<QTextEdit *>(tabs->currentWidget()))
+        editors << current;
+    for (int i = 0; i < tabs->count(); ++i)
+        if (auto *editor = qobject_cast<QTextEdit *>(tabs->widget(i));
+            editor && !editors.contains(editor))
+            editors << editor;
+    return editors;
 }
 
 QString docinfo::path() const
@@ -39,4 +53,26 @@ void docinfo::forget()
     kept_against.reset();
     gone.reset();
     cleared_characters = 0;
+}
+
+bool docinfo::unsaved() const
+{
+    const QTextDocument *text = editor->document();
+    return text->isModified() && !(gone && gone->matched_at == text->revision());
+}
+
+void docinfo::file_back(const Fingerprint &now)
+{
+    if (gone && !unsaved())
+        editor->document()->setModified(false);
+    disk = now;
+    disk_question = false;
+    gone.reset();
+}
+
+void docinfo::file_gone()
+{
+    QTextDocument *text = editor->document();
+    gone = Gone{text->isModified() ? std::nullopt : std::optional<int>(text->revision())};
+    text->setModified(true);
 }

@@ -9,6 +9,7 @@
 #include <optional>
 
 class DocumentLoad;
+class QTabWidget;
 class QTextEdit;
 
 // Kept as a child of the editor, so it lives and dies with its tab: nothing
@@ -21,6 +22,9 @@ class docinfo : public QObject
 public:
     // The record of this editor, made on first use.
     static docinfo *of(QTextEdit *editor);
+    // The editors of the tabs, the current one first: the one the user is
+    // looking at is asked about first.
+    static QList<QTextEdit *> editors_current_first(QTabWidget *tabs);
 
     // The path is held as the editor's accessible name, the one per-tab
     // record of it; these read and write it there, no copy is kept.
@@ -64,6 +68,14 @@ public:
         std::optional<int> matched_at;
     };
     std::optional<Gone> gone;
+    // Text that the user edited since the file was last read or written; a
+    // document marked modified only because its file was deleted has none.
+    bool unsaved() const;
+    // The file holds the text's bytes (again): a text marked modified only
+    // because its file was deleted is not any more.
+    void file_back(const Fingerprint &now);
+    // Its text exists nowhere else now: every save offer offers it.
+    void file_gone();
 
     // A big file going into the editor slice by slice (documents/loading.cpp),
     // a child of this record: until the whole text is in, the tab is

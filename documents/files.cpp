@@ -2,7 +2,9 @@
 #include "bigfile.h"
 #include "docinfo.h"
 #include "fp.h"
+#include "loading.h"
 #include "questions.h"
+#include "recent.h"
 #include "recoveryjournal.h"
 #include "textfile.h"
 #include "ui_fp.h"
@@ -11,6 +13,7 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMessageBox>
+#include <QStatusBar>
 #include <QTextDocument>
 #include <QTextEdit>
 
@@ -56,7 +59,7 @@ fp::WriteOutcome fp::write_editor(QTextEdit *editor, const QString &path, bool k
 {
     docinfo *doc = docinfo::of(editor);
     // Only part of the file is in: writing it would cut the file short.
-    if (busy_loading(editor))
+    if (busy_loading(statusBar(), editor))
         return WriteOutcome::Failed;
     bool overwrites = false;
     if (!may_overwrite(editor, path, &overwrites))
@@ -65,7 +68,7 @@ fp::WriteOutcome fp::write_editor(QTextEdit *editor, const QString &path, bool k
         return WriteOutcome::Declined;
     QByteArray bytes;
     textfile::Form form;
-    if (!encode_for_save(editor, &bytes, &form))
+    if (!encode_for_save(this, editor, document_name(editor), &bytes, &form))
         return WriteOutcome::Declined;
     if (keep_previous || overwrites)
         recovery->keep_file(path);
@@ -111,7 +114,7 @@ fp::WriteOutcome fp::save_under_new_name(QTextEdit *editor, const QString &filte
 // it in the window title and its tab.
 void fp::adopt_path(QTextEdit *editor, const QString &path)
 {
-    remember_file(path);
+    recent_menu->remember(path);
     if (editor != cur_editor()) {
         docinfo::of(editor)->set_path(path);
         return;
@@ -168,12 +171,12 @@ void fp::saving()
     if (!write_file(current_path))
         return;
     ui->onglet->setTabText(ui->onglet->currentIndex(), docinfo::of(cur_editor())->file_name());
-    remember_file(current_path);
+    recent_menu->remember(current_path);
 }
 
 void fp::saveas()
 {
-    if (busy_loading(cur_editor()))
+    if (busy_loading(statusBar(), cur_editor()))
         return;
     // A failed write keeps the old path: the title must not name a file
     // that does not hold the text.

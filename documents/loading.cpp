@@ -291,14 +291,15 @@ void fp::stop_loading(QTextEdit *editor)
 
 // True, after telling the user, when the document cannot be changed or
 // written yet.
-bool fp::busy_loading(QTextEdit *editor)
+bool busy_loading(QStatusBar *bar, QTextEdit *editor)
 {
     if (!editor || !docinfo::of(editor)->loading())
         return false;
-    statusBar()->showMessage(tr("Le fichier «\u00A0%1\u00A0» n'est pas encore entièrement "
-                                "chargé\u00A0: patientez un instant.")
-                                 .arg(QFileInfo(docinfo::of(editor)->load->path).fileName()),
-                             message_ms);
+    bar->showMessage(QCoreApplication::translate("fp", "Le fichier «\u00A0%1\u00A0» n'est pas "
+                                                       "encore entièrement chargé\u00A0: "
+                                                       "patientez un instant.")
+                         .arg(QFileInfo(docinfo::of(editor)->load->path).fileName()),
+                     message_ms);
     return true;
 }
 

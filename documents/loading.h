@@ -14,6 +14,7 @@
 #include <QTimer>
 #include <memory>
 
+class QStatusBar;
 class QTextEdit;
 
 // What the worker hands over: the file's facts, and its text in pieces of
@@ -73,3 +74,7 @@ private:
     bigfile::SlicePace pace;
     bool told = false;
 };
+
+// True, after telling the user in the status bar, when the document cannot
+// be changed or written yet.
+bool busy_loading(QStatusBar *bar, QTextEdit *editor);

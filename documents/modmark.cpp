@@ -4,6 +4,7 @@
 #include "fp.h"
 #include "ui_fp.h"
 
+#include <QCoreApplication>
 #include <QPainter>
 #include <QPixmap>
 #include <QTextDocument>
@@ -27,6 +28,23 @@ QIcon drawn_mark()
     }
     return icon;
 }
+
+void show_modified(QTabWidget *tabs, QTextEdit *editor)
+{
+    const bool modified = editor->document()->isModified();
+    // Most keystrokes change nothing here.
+    if (editor->property(marked_property).toBool() == modified)
+        return;
+    const int index = tabs->indexOf(editor);
+    if (index < 0)
+        return;
+    editor->setProperty(marked_property, modified);
+    static const QIcon mark = drawn_mark();
+    tabs->setTabIcon(index, modified ? mark : QIcon());
+    tabs->setTabToolTip(
+        index,
+        modified ? QCoreApplication::translate("fp", "Modifications non enregistrées") : QString());
+}
 } // namespace
 
 // Every editor, whether in front or not: a background tab can be changed
@@ -35,27 +53,12 @@ QIcon drawn_mark()
 void fp::follow_editor(QTextEdit *editor)
 {
     connect(editor->document(), &QTextDocument::modificationChanged, this,
-            [this, editor] { show_modified(editor); });
-    connect(editor, &QTextEdit::textChanged, this, [this, editor] { show_modified(editor); });
+            [this, editor] { show_modified(ui->onglet, editor); });
+    connect(editor, &QTextEdit::textChanged, this,
+            [this, editor] { show_modified(ui->onglet, editor); });
     // The cursor of the editor in front is shown in the status bar.
     connect(editor, &QTextEdit::cursorPositionChanged, this, [this, editor] {
         if (editor == cur_editor())
             show_position();
     });
-}
-
-void fp::show_modified(QTextEdit *editor)
-{
-    const bool modified = editor->document()->isModified();
-    // Most keystrokes change nothing here.
-    if (editor->property(marked_property).toBool() == modified)
-        return;
-    const int index = ui->onglet->indexOf(editor);
-    if (index < 0)
-        return;
-    editor->setProperty(marked_property, modified);
-    if (modified_mark.isNull())
-        modified_mark = drawn_mark();
-    ui->onglet->setTabIcon(index, modified ? modified_mark : QIcon());
-    ui->onglet->setTabToolTip(index, modified ? tr("Modifications non enregistrées") : QString());
 }

@@ -6,6 +6,7 @@
 #include <QString>
 
 class QMessageBox;
+class QTextEdit;
 class QWidget;
 
 // Shows the box and returns Yes, No, or no answer: on a Yes/No box Escape
@@ -25,3 +26,10 @@ bool room_to_open(QWidget *parent, const QString &path, qint64 size);
 
 // The file had bytes that are not text in the encoding it was taken to be.
 void warn_undecodable(QWidget *parent, const QString &path, const textfile::Form &form);
+
+// The bytes a save writes: the document in its own encoding, mark and line
+// ends. A character the encoding cannot hold is never written as "?" or as a
+// substitute byte: the user chooses UTF-8 instead (the form then says so),
+// or nothing is to be written (false).
+bool encode_for_save(QWidget *parent, QTextEdit *editor, const QString &name, QByteArray *bytes,
+                     textfile::Form *form);

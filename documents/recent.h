@@ -3,6 +3,7 @@
 // file dialogs show.
 #pragma once
 
+#include <QMenu>
 #include <QObject>
 #include <QString>
 #include <QStringList>
@@ -45,3 +46,25 @@ private:
 };
 
 } // namespace recent
+
+// "Fichiers récents": the files last opened or saved, read again each time
+// it opens (another Feuillon may have added files meanwhile).
+class RecentMenu : public QMenu
+{
+public:
+    using Path = std::function<void(const QString &path)>;
+    using Tell = std::function<void(const QString &text)>;
+    // `open` reopens a file chosen in the menu; `tell` says what went wrong
+    // with the lists, once a run.
+    RecentMenu(QWidget *window, Path open, Tell tell);
+    // A file opened or saved goes first in both lists.
+    void remember(const QString &path);
+
+private:
+    void fill();
+    void tell_once(const QString &text);
+    Path open;
+    Tell tell;
+    bool told = false;
+    recent::DesktopList *desktop = nullptr;
+};

@@ -34,17 +34,14 @@ bool fp::may_text_go(QTextEdit *editor, Offer offer)
         offer == Offer::Current ? (has_path ? current_path : QString()) : doc->path();
     if (path.isEmpty() || doc->undecodable || doc->restored) {
         const int answer = ask_to_save(editor, offer == Offer::Quit);
-        if (answer == QMessageBox::No && offer == Offer::Quit) {
-            // A later question of the same quit may still keep the window.
-            quit_drops << editor;
-            return true;
-        }
         if (answer == QMessageBox::No) {
+            // A later question of the same quit may still keep the window.
+            if (offer == Offer::Quit) {
+                quit_drops << editor;
+                return true;
+            }
             recovery->keep(editor);
-            if (offer == Offer::Current)
-                reset_doc();
-            else
-                editor->document()->setModified(false);
+            offer == Offer::Current ? reset_doc() : editor->document()->setModified(false);
             return true;
         }
         if (answer != QMessageBox::Yes)
@@ -73,39 +70,41 @@ bool fp::may_text_go(QTextEdit *editor, Offer offer)
         return save_under_new_name(editor, QStringLiteral("Fichier (*.*)"), true) ==
                WriteOutcome::Written;
     case Offer::EndOfRun:
-    case Offer::Quit: {
-        // After a failed write the user decides whether to try elsewhere:
-        // writing again at once would only fail again on a full disk.
-        WriteOutcome outcome = path.isEmpty() ? WriteOutcome::Declined : WriteOutcome::Failed;
-        if (path.isEmpty())
-            outcome = save_under_new_name(editor, QStringLiteral("Text (*.txt)"), false);
-        while (outcome == WriteOutcome::Failed && save_elsewhere(editor))
-            outcome = save_under_new_name(editor, QStringLiteral("Text (*.txt)"), false);
-        return outcome == WriteOutcome::Written;
-    }
+    case Offer::Quit:
+        return save_at_end(editor, !path.isEmpty());
     }
     return false;
 }
 
-// At the end of the run, after a write that failed. No, Escape and the
-// close button leave the text in the recovery journal for the next start.
-bool fp::save_elsewhere(QTextEdit *editor)
+// At the end of the run, in the save dialog, or first asked after the write
+// to its path failed: writing again at once would only fail again on a full
+// disk. No, Escape and the close button leave the text in the recovery
+// journal for the next start.
+bool fp::save_at_end(QTextEdit *editor, bool failed)
 {
-    QMessageBox box(QMessageBox::Question, QStringLiteral("Enregistrer le fichier"),
-                    tr("Le texte n'a pas pu être enregistré. Voulez-vous l'enregistrer sous un "
-                       "autre nom ou dans un autre dossier\u00A0?"),
-                    QMessageBox::Yes | QMessageBox::No, this);
-    box.setInformativeText(tr("Sinon, il reste dans la copie de secours et vous sera proposé au "
-                              "prochain démarrage.\n%1")
-                               .arg(document_name(editor)));
-    box.setDefaultButton(QMessageBox::Yes);
-    return answer(box) == QMessageBox::Yes;
+    const QString filter = QStringLiteral("Text (*.txt)");
+    WriteOutcome outcome =
+        failed ? WriteOutcome::Failed : save_under_new_name(editor, filter, false);
+    while (outcome == WriteOutcome::Failed) {
+        QMessageBox box(QMessageBox::Question, QStringLiteral("Enregistrer le fichier"),
+                        tr("Le texte n'a pas pu être enregistré. Voulez-vous l'enregistrer sous "
+                           "un autre nom ou dans un autre dossier\u00A0?"),
+                        QMessageBox::Yes | QMessageBox::No, this);
+        box.setInformativeText(tr("Sinon, il reste dans la copie de secours et vous sera "
+                                  "proposé au prochain démarrage.\n%1")
+                                   .arg(document_name(editor)));
+        box.setDefaultButton(QMessageBox::Yes);
+        if (answer(box) != QMessageBox::Yes)
+            return false;
+        outcome = save_under_new_name(editor, filter, false);
+    }
+    return outcome == WriteOutcome::Written;
 }
 
 // Every modified tab is offered, the current one first.
 void fp::offer_save_at_exit()
 {
-    const QList<QTextEdit *> editors = editors_current_first();
+    const QList<QTextEdit *> editors = docinfo::editors_current_first(ui->onglet);
     for (QTextEdit *editor : editors)
         may_text_go(editor, Offer::EndOfRun);
 }

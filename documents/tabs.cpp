@@ -3,10 +3,12 @@
 #include "filedrop.h"
 #include "fp.h"
 #include "lazylayout.h"
+#include "loading.h"
 #include "recoveryjournal.h"
 #include "status/busycursor.h"
 #include "ui_fp.h"
 
+#include <QStatusBar>
 #include <QTabWidget>
 #include <QTextCursor>
 #include <QTextDocument>
@@ -134,7 +136,7 @@ void fp::changetab()
 void fp::clear_all()
 {
     QTextEdit *editor = cur_editor();
-    if (!editor || busy_loading(editor))
+    if (!editor || busy_loading(statusBar(), editor))
         return;
     const BusyCursor busy(editor->document());
     docinfo *doc = docinfo::of(editor);

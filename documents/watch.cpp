@@ -34,15 +34,6 @@ QString shown(const QString &path)
     return QDir::toNativeSeparators(path);
 }
 
-// Text that the user edited since the file was last read or written; a
-// document marked modified only because its file was deleted has none.
-bool unsaved(QTextEdit *editor)
-{
-    const docinfo *doc = docinfo::of(editor);
-    const QTextDocument *text = editor->document();
-    return text->isModified() && !(doc->gone && doc->gone->matched_at == text->revision());
-}
-
 // One message for a pass: what was reloaded and what was deleted.
 QString disk_message(const QStringList &reloaded, const QStringList &gone)
 {
@@ -276,22 +267,15 @@ void fp::look_at_disk()
             continue;
         Fingerprint now;
         const fingerprint::Verdict verdict = fingerprint::compare(doc->disk, &now);
-        switch (disk_action(verdict, unsaved(editor), doc->gone.has_value())) {
+        switch (disk_action(verdict, doc->unsaved(), doc->gone.has_value())) {
         case DiskAction::Nothing:
             break;
         case DiskAction::Settle:
             // Touched, or back as it was: nothing to tell.
-            if (doc->gone && !unsaved(editor))
-                editor->document()->setModified(false);
-            doc->disk = now;
-            doc->disk_question = false;
-            doc->gone.reset();
+            doc->file_back(now);
             break;
         case DiskAction::MarkGone:
-            doc->gone = docinfo::Gone{editor->document()->isModified()
-                                          ? std::nullopt
-                                          : std::optional<int>(editor->document()->revision())};
-            editor->document()->setModified(true);
+            doc->file_gone();
             gone << doc->disk.path;
             break;
         case DiskAction::Reload:

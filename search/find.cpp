@@ -1,15 +1,20 @@
 // The find window and the highlighting of every whole-word occurrence.
+#include "app/toolwindows.h"
+#include "documents/loading.h"
 #include "fp.h"
 #include "highlight_trace.h"
+#include "say.h"
 #include "status/busycursor.h"
 
 #include <QBrush>
 #include <QColor>
+#include <QCoreApplication>
 #include <QGridLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QStatusBar>
 #include <QTextCharFormat>
 #include <QTextCursor>
 #include <QTextDocument>
@@ -53,7 +58,7 @@ void fp::look()
 {
     if (!find_window->layout())
         build_find_window();
-    showToolWindow(find_window);
+    show_tool_window(find_window, this);
 }
 
 void fp::build_find_window()
@@ -85,10 +90,10 @@ void fp::makelook()
     if (!first_run)
         take_highlight_away();
     if (search_text.isEmpty()) {
-        say_empty_field(find_window);
+        say_empty_field(this, find_window);
         return;
     }
-    if (!editor || busy_loading(editor))
+    if (!editor || busy_loading(statusBar(), editor))
         return;
     if (!trace)
         trace = new highlight_trace(this);
@@ -100,7 +105,7 @@ void fp::makelook()
     trace->end();
     first_run = false;
     if (!match_found) {
-        say_not_found(find_window);
+        say_not_found(this, find_window);
         return;
     }
     watch_typing(editor);
@@ -140,18 +145,18 @@ void fp::highlight_matches(QTextEdit *editor)
     block.endEditBlock();
 }
 
-void fp::say_empty_field(QWidget *window)
+void say_empty_field(QWidget *parent, QWidget *window)
 {
-    QMessageBox::information(this, tr("Champ Vide"),
+    QMessageBox::information(parent, QCoreApplication::translate("fp", "Champ Vide"),
                              QStringLiteral("Le champ de recherche est vide, écriver au moin une "
                                             "lettre!!!"),
                              QMessageBox::Ok, QMessageBox::NoButton);
     window->activateWindow();
 }
 
-void fp::say_not_found(QWidget *window)
+void say_not_found(QWidget *parent, QWidget *window)
 {
-    QMessageBox::information(this, tr("Mot Non Trouver"),
+    QMessageBox::information(parent, QCoreApplication::translate("fp", "Mot Non Trouver"),
                              QStringLiteral("Imposible de trouver se mot"), QMessageBox::Ok,
                              QMessageBox::NoButton);
     window->activateWindow();

@@ -1,13 +1,16 @@
 // Going from match to match of the last find run: F3 forwards, Shift+F3
 // backwards, from the main window or the find window, round the ends of the
 // document with a note in the status bar. The highlighting is not touched.
+#include "documents/loading.h"
 #include "fp.h"
+#include "status/notes.h"
 #include "ui_fp.h"
 
 #include <QAction>
 #include <QLineEdit>
 #include <QMenu>
 #include <QShortcut>
+#include <QStatusBar>
 #include <QTextCursor>
 #include <QTextDocument>
 #include <QTextEdit>
@@ -39,7 +42,7 @@ void fp::go_to_match(bool backward)
         return;
     }
     QTextEdit *editor = cur_editor();
-    if (editor && !busy_loading(editor))
+    if (editor && !busy_loading(statusBar(), editor))
         select_match(editor, backward, editor->textCursor());
 }
 
@@ -68,11 +71,12 @@ bool fp::select_match(QTextEdit *editor, bool backward, const QTextCursor &from)
             edge.movePosition(QTextCursor::End);
         found = doc->find(search_text, edge, flags);
         if (found.isNull()) {
-            note(tr("«\u00A0%1\u00A0» ne se trouve pas dans le document").arg(search_text));
+            note_label->say(
+                tr("«\u00A0%1\u00A0» ne se trouve pas dans le document").arg(search_text));
             return false;
         }
-        note(backward ? tr("Début du document atteint, recherche reprise à la fin")
-                      : tr("Fin du document atteinte, recherche reprise au début"));
+        note_label->say(backward ? tr("Début du document atteint, recherche reprise à la fin")
+                                 : tr("Fin du document atteinte, recherche reprise au début"));
     }
     editor->setTextCursor(found);
     editor->ensureCursorVisible();

@@ -1,11 +1,15 @@
 // The replace window and the replacement of every whole-word occurrence.
+#include "app/toolwindows.h"
+#include "documents/loading.h"
 #include "fp.h"
+#include "say.h"
 #include "status/busycursor.h"
 
 #include <QGridLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QStatusBar>
 #include <QTextCursor>
 #include <QTextDocument>
 #include <QTextEdit>
@@ -62,7 +66,7 @@ void fp::replace()
 {
     if (!replace_window->layout())
         build_replace_window();
-    showToolWindow(replace_window);
+    show_tool_window(replace_window, this);
 }
 
 void fp::build_replace_window()
@@ -93,10 +97,10 @@ void fp::makereplace()
     match_found = false;
     QTextEdit *editor = cur_editor();
     if (replace_search_text.isEmpty()) {
-        say_empty_field(replace_window);
+        say_empty_field(this, replace_window);
         return;
     }
-    if (!editor || busy_loading(editor))
+    if (!editor || busy_loading(statusBar(), editor))
         return;
     {
         const BusyCursor busy(editor->document());
@@ -106,7 +110,7 @@ void fp::makereplace()
     if (match_found)
         activateWindow();
     else
-        say_not_found(replace_window);
+        say_not_found(this, replace_window);
 }
 
 // Only the word goes: what follows it stays. All replacements are one edit
