@@ -121,7 +121,11 @@ bool add_to_desktop(const QStringList &paths, QString *why)
     }
     QDir().mkpath(QFileInfo(desktop_list_path()).path());
     textfile::Failure failure = textfile::Failure::None;
-    if (textfile::write(desktop_list_path(), doc.toByteArray(2), nullptr, &failure))
+    // The list names the user's files: a new one is the user's alone; one that
+    // exists keeps the mode it has.
+    const QString list = desktop_list_path();
+    if (QFileInfo::exists(list) ? textfile::write(list, doc.toByteArray(2), nullptr, &failure)
+                                : textfile::writePrivate(list, doc.toByteArray(2), &failure))
         return true;
     *why = textfile::describe(failure);
     return false;
