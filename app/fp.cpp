@@ -5,6 +5,7 @@
 #include "documents/filedrop.h"
 #include "documents/recent.h"
 #include "documents/recoveryjournal.h"
+#include "documents/tabs.h"
 #include "documents/watch.h"
 #include "status/busycursor.h"
 #include "status/notes.h"
@@ -45,7 +46,7 @@ fp::fp(const QStringList &arguments, QWidget *parent)
 
     start_journal();
     recent_menu = new RecentMenu(
-        this, [this](const QString &path) { open_recent(path); },
+        this, ui->onglet, [this](const QString &path) { open_in_new_tabs({path}); },
         [this](const QString &text) { statusBar()->showMessage(text, 30000); });
     ui->m_file->insertMenu(ui->ac_enr, recent_menu);
     // Files dropped from the desktop open in tabs of their own.
@@ -160,7 +161,8 @@ void fp::connectEditActions()
     route(ui->ac_can, &QTextEdit::undo);
     route(ui->ac_selectall, &QTextEdit::selectAll);
     route(ui->ac_res, &QTextEdit::redo);
-    connect(ui->ac_del, &QAction::triggered, this, &fp::clear_all);
+    connect(ui->ac_del, &QAction::triggered, this,
+            [this] { clear_all(statusBar(), cur_editor()); });
     connect(ui->actionZoom, &QAction::triggered, this, [this] { zoom_step(+1); });
     connect(ui->actionD_Zoom, &QAction::triggered, this, [this] { zoom_step(-1); });
 }
@@ -189,5 +191,5 @@ void fp::assembleStatusBar()
     // With the other ways of going somewhere in the text, after "Remplacer".
     const QList<QAction *> entries = ui->m_ac->actions();
     ui->m_ac->insertAction(entries.value(entries.indexOf(ui->ac_remplacer) + 1), go);
-    show_position();
+    show_position(position_label, cur_editor());
 }

@@ -170,7 +170,6 @@ private:
     // record, docinfo::of(editor) (documents/docinfo.h).
     QTextEdit *editor_at(int index) const;
     void mirror_path();
-    void clear_all();
     // Why a document's text is about to go; may_text_go decides whether it
     // may, for every caller (documents/saveoffer.cpp).
     enum class Offer {
@@ -184,8 +183,6 @@ private:
     void offer_save_at_exit();
     bool save_at_end(QTextEdit *editor, bool failed);
     bool run_ending = false; // the window is going: nothing new is looked at
-    int ask_to_save(QTextEdit *editor, bool may_cancel = false);
-    QString document_name(QTextEdit *editor) const;
     // Failed: nothing was written, after an error or because the user would
     // not write over a file another program changed.
     enum class WriteOutcome { Written, Failed, Declined };
@@ -208,7 +205,6 @@ private:
     QLabel *load_label = nullptr;
     bool begin_load(QTextEdit *editor, const QString &path);
     void load_ended(QTextEdit *editor, const QString &path, const textfile::ReadResult &read);
-    void stop_loading(QTextEdit *editor);
     void show_load_progress();
 
     // --- documents: files changed by other programs (documents/watch.cpp) ---
@@ -234,7 +230,6 @@ private:
     bool store_error_told = false;
     void apply_app_look();
     void apply_editor_look();
-    void report_unreadable_store(int status);
     void restart_if_asked();
     void build_settings_window();
     void open_color_dialog(const QColor &preset, int target);
@@ -254,17 +249,13 @@ private:
     void set_up_match_keys();
     void go_to_match(bool backward);
     void match_from_find_window(bool backward);
-    bool select_match(QTextEdit *editor, bool backward, const QTextCursor &from);
     // status/notes.cpp: a short note beside the status text.
     NoteLabel *note_label = nullptr;
     // status/position.cpp: where the cursor is, and "Aller à la ligne".
     QLabel *position_label = nullptr;
-    void show_position();
     // documents/modmark.cpp: the tab of a modified document carries a mark.
-    void follow_editor(QTextEdit *editor);
     // documents/recentmenu.cpp: "Fichiers récents".
     RecentMenu *recent_menu = nullptr;
-    void open_recent(const QString &path);
     // app/quit.cpp: the questions asked while the window is still on screen.
     QList<QTextEdit *> quit_drops; // answered "Non", dropped once the quit goes on
     bool settle_before_quit();

@@ -13,6 +13,7 @@
 #include <QTextEdit>
 
 namespace {
+void report_unreadable_store(QWidget *parent, int status, bool *told);
 
 const QString organisation = QStringLiteral("vrel");
 const QString application = QStringLiteral("Feuillon");
@@ -129,7 +130,8 @@ void fp::load_appearance()
     load_name4 = stored("bt4");
     load_name5 = stored("bt5");
     const bool readable = store.status() == QSettings::NoError;
-    report_unreadable_store(readable && damaged ? QSettings::FormatError : store.status());
+    report_unreadable_store(this, readable && damaged ? QSettings::FormatError : store.status(),
+                            &store_error_told);
 
     edit_back = look::background_part(load_name2);
     app_back = look::background_part(load_name5);
@@ -165,15 +167,19 @@ void fp::apply_app_look()
 }
 
 // A store that cannot be read is told once: every tab change reads it again.
-void fp::report_unreadable_store(int status)
+namespace {
+// Once a run: the default look is in use meanwhile.
+void report_unreadable_store(QWidget *parent, int status, bool *told)
 {
-    if (status == QSettings::NoError || store_error_told)
+    if (status == QSettings::NoError || *told)
         return;
-    store_error_told = true;
-    QMessageBox::critical(this, tr("Erreur"),
-                          tr("Les réglages d'apparence n'ont pas pu être lus. "
-                             "L'apparence par défaut est utilisée."));
+    *told = true;
+    QMessageBox::critical(
+        parent, QCoreApplication::translate("fp", "Erreur"),
+        QCoreApplication::translate("fp", "Les réglages d'apparence n'ont pas pu être lus. "
+                                          "L'apparence par défaut est utilisée."));
 }
+} // namespace
 
 void fp::save_appearance()
 {

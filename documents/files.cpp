@@ -24,7 +24,7 @@ const QString save_caption = QStringLiteral("Enregistrer un fichier");
 bool fp::load_file(QString path)
 {
     QTextEdit *editor = cur_editor();
-    stop_loading(editor);
+    DocumentLoad::stop_in(editor);
     const QFileInfo file(path);
     if (file.isFile() && file.size() >= bigfile::slice_from)
         return room_to_open(this, path, file.size()) && begin_load(editor, path);
@@ -64,11 +64,12 @@ fp::WriteOutcome fp::write_editor(QTextEdit *editor, const QString &path, bool k
     bool overwrites = false;
     if (!may_overwrite(editor, path, &overwrites))
         return WriteOutcome::Failed;
-    if (doc->undecodable && !confirm_replacement(this, document_name(editor), doc->form))
+    if (doc->undecodable &&
+        !confirm_replacement(this, document_name(ui->onglet, editor), doc->form))
         return WriteOutcome::Declined;
     QByteArray bytes;
     textfile::Form form;
-    if (!encode_for_save(this, editor, document_name(editor), &bytes, &form))
+    if (!encode_for_save(this, editor, document_name(ui->onglet, editor), &bytes, &form))
         return WriteOutcome::Declined;
     if (keep_previous || overwrites)
         recovery->keep_file(path);

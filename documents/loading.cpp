@@ -118,6 +118,12 @@ bool DocumentLoad::eventFilter(QObject *, QEvent *event)
     return false;
 }
 
+void DocumentLoad::stop_in(QTextEdit *editor)
+{
+    if (DocumentLoad *load = docinfo::of(editor)->load)
+        load->stop();
+}
+
 void DocumentLoad::stop()
 {
     docinfo *doc = docinfo::of(editor);
@@ -132,6 +138,7 @@ void DocumentLoad::stop()
     editor->document()->setUndoRedoEnabled(true);
     editor->document()->setModified(false);
     editor->setReadOnly(false);
+    emit stopped();
     deleteLater();
 }
 
@@ -230,10 +237,12 @@ bool fp::begin_load(QTextEdit *editor, const QString &path)
     }
     auto *load = new DocumentLoad(editor, path, bigfile::whole_lines(head.text), head.form);
     ui->onglet->setTabText(ui->onglet->indexOf(editor), QFileInfo(path).fileName());
-    connect(load, &DocumentLoad::progress, this, [this, editor] {
-        if (editor == cur_editor())
-            show_load_progress();
-    });
+    // Also when stopped from outside: the progress goes with the load.
+    for (auto signal : {&DocumentLoad::progress, &DocumentLoad::stopped})
+        connect(load, signal, this, [this, editor] {
+            if (editor == cur_editor())
+                show_load_progress();
+        });
     connect(load, &DocumentLoad::refused_key, this, [this, path] {
         statusBar()->showMessage(tr("Le fichier «\u00A0%1\u00A0» est en lecture seule jusqu'à la "
                                     "fin de son chargement.")
@@ -278,15 +287,6 @@ void fp::load_ended(QTextEdit *editor, const QString &path, const textfile::Read
     disk_watch->soon(path);
     if (doc->undecodable)
         warn_undecodable(this, path, doc->form);
-}
-
-void fp::stop_loading(QTextEdit *editor)
-{
-    if (DocumentLoad *load = docinfo::of(editor)->load) {
-        load->stop();
-        if (editor == cur_editor())
-            show_load_progress();
-    }
 }
 
 // True, after telling the user, when the document cannot be changed or

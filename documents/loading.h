@@ -42,6 +42,8 @@ public:
     // Ends the load where it is, leaving in the editor what is in: the
     // caller empties the tab, closes it or reads another file into it.
     void stop();
+    // The load of this editor, if any, stopped.
+    static void stop_in(QTextEdit *editor);
 
 signals:
     // Another slice went in.
@@ -50,6 +52,8 @@ signals:
     // empty); or the file could not be read whole (its status says so) and
     // the tab holds only part of it. The load is stopped either way.
     void ended(const textfile::ReadResult &read);
+    // The load ended or was stopped: the tab is editable.
+    void stopped();
     // A key that would change the text, refused while it loads; once.
     void refused_key();
 

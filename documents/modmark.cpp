@@ -1,8 +1,9 @@
 // The tab of a document with unsaved changes carries a mark; its text stays
 // the file's name. The mark follows the document's own modified state, so
 // undoing back to the saved text takes it away again.
-#include "fp.h"
-#include "ui_fp.h"
+#include "tabs.h"
+
+#include <QTabWidget>
 
 #include <QCoreApplication>
 #include <QPainter>
@@ -50,15 +51,10 @@ void show_modified(QTabWidget *tabs, QTextEdit *editor)
 // Every editor, whether in front or not: a background tab can be changed
 // too (a reload, a restored text). Putting a new text in (a load, "Nouveau")
 // clears the modified state without telling: the text change tells.
-void fp::follow_editor(QTextEdit *editor)
+void follow_modified(QTabWidget *tabs, QTextEdit *editor)
 {
-    connect(editor->document(), &QTextDocument::modificationChanged, this,
-            [this, editor] { show_modified(ui->onglet, editor); });
-    connect(editor, &QTextEdit::textChanged, this,
-            [this, editor] { show_modified(ui->onglet, editor); });
-    // The cursor of the editor in front is shown in the status bar.
-    connect(editor, &QTextEdit::cursorPositionChanged, this, [this, editor] {
-        if (editor == cur_editor())
-            show_position();
-    });
+    QObject::connect(editor->document(), &QTextDocument::modificationChanged, editor,
+                     [tabs, editor] { show_modified(tabs, editor); });
+    QObject::connect(editor, &QTextEdit::textChanged, editor,
+                     [tabs, editor] { show_modified(tabs, editor); });
 }

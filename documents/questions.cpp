@@ -2,12 +2,16 @@
 // each has the main window as its parent and French texts.
 #include "questions.h"
 #include "bigfile.h"
+#include "docinfo.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QKeyEvent>
 #include <QMessageBox>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QTextEdit>
 
 namespace {
 QString tr_fp(const char *text)
@@ -117,4 +121,31 @@ void warn_undecodable(QWidget *parent, const QString &path, const textfile::Form
         QMessageBox::Ok, parent);
     box.setInformativeText(tr_fp("Fichier\u00A0: %1").arg(QDir::toNativeSeparators(path)));
     box.exec();
+}
+
+QString document_name(QTabWidget *tabs, QTextEdit *editor)
+{
+    const QString path = docinfo::of(editor)->path();
+    if (!path.isEmpty())
+        return QDir::toNativeSeparators(path);
+    // Several tabs may share a title such as "Nouvelle Onglet".
+    const int index = tabs->indexOf(editor);
+    return tr_fp("%1 (onglet %2)").arg(tabs->tabText(index)).arg(index + 1);
+}
+
+// Asks Yes or No; a document other than the current one is named in the
+// question itself, since "actuelle" would point at the wrong tab.
+int ask_to_save(QWidget *parent, QTabWidget *tabs, QTextEdit *editor, bool may_cancel)
+{
+    const QString text = editor == tabs->currentWidget()
+                             ? QStringLiteral("Vouler vous enregistrer le fichier actuelle ?")
+                             : tr_fp("Voulez-vous enregistrer le fichier «\u00A0%1\u00A0»\u00A0?")
+                                   .arg(document_name(tabs, editor));
+    QMessageBox box(QMessageBox::Question, QStringLiteral("Enregistrer le fichier"), text,
+                    QMessageBox::Yes | QMessageBox::No, parent);
+    box.setInformativeText(document_name(tabs, editor));
+    // While the window can still stay, turning back is offered as a button.
+    if (may_cancel)
+        box.addButton(QMessageBox::Cancel)->setText(tr_fp("Annuler"));
+    return answer(box);
 }

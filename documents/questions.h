@@ -6,6 +6,7 @@
 #include <QString>
 
 class QMessageBox;
+class QTabWidget;
 class QTextEdit;
 class QWidget;
 
@@ -33,3 +34,10 @@ void warn_undecodable(QWidget *parent, const QString &path, const textfile::Form
 // or nothing is to be written (false).
 bool encode_for_save(QWidget *parent, QTextEdit *editor, const QString &name, QByteArray *bytes,
                      textfile::Form *form);
+
+// The document's path, or its tab's title and number: several tabs may
+// share a title such as "Nouvelle Onglet".
+QString document_name(QTabWidget *tabs, QTextEdit *editor);
+// Yes, No, or no answer (with may_cancel, also "Annuler"); a document other
+// than the current one is named in the question itself.
+int ask_to_save(QWidget *parent, QTabWidget *tabs, QTextEdit *editor, bool may_cancel);

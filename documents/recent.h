@@ -10,6 +10,8 @@
 #include <QTimer>
 #include <functional>
 
+class QTabWidget;
+
 namespace recent {
 
 // The list holds this many files, the last one opened or saved first.
@@ -54,17 +56,20 @@ class RecentMenu : public QMenu
 public:
     using Path = std::function<void(const QString &path)>;
     using Tell = std::function<void(const QString &text)>;
-    // `open` reopens a file chosen in the menu; `tell` says what went wrong
+    // `open` opens a file chosen in the menu in a tab of its own (one open in
+    // `tabs` already is brought to the front); `tell` says what went wrong
     // with the lists, once a run.
-    RecentMenu(QWidget *window, Path open, Tell tell);
+    RecentMenu(QWidget *window, QTabWidget *tabs, Path open, Tell tell);
     // A file opened or saved goes first in both lists.
     void remember(const QString &path);
 
 private:
     void fill();
     void tell_once(const QString &text);
+    void choose(const QString &path);
     Path open;
     Tell tell;
+    QTabWidget *tabs;
     bool told = false;
     recent::DesktopList *desktop = nullptr;
 };

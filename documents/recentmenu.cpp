@@ -2,18 +2,19 @@
 // each reopened in a tab of its own (or brought to the front if a tab holds
 // it already).
 #include "docinfo.h"
-#include "fp.h"
 #include "recent.h"
-#include "ui_fp.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QMenu>
 #include <QMessageBox>
+#include <QTabWidget>
+#include <QTextEdit>
 
-RecentMenu::RecentMenu(QWidget *window, Path open, Tell tell)
+RecentMenu::RecentMenu(QWidget *window, QTabWidget *tabs, Path open, Tell tell)
     : QMenu(QCoreApplication::translate("fp", "Fichiers récents"), window), open(std::move(open)),
-      tell(std::move(tell))
+      tell(std::move(tell)), tabs(tabs)
 {
     setObjectName(QStringLiteral("m_recent"));
     connect(this, &QMenu::aboutToShow, this, &RecentMenu::fill);
@@ -31,7 +32,7 @@ void RecentMenu::fill()
         const QString number = i < 9 ? QStringLiteral("&%1").arg(i + 1) : QString::number(i + 1);
         QAction *entry = addAction(number + QStringLiteral("  ") + label);
         const QString path = files.at(i);
-        connect(entry, &QAction::triggered, this, [this, path] { open(path); });
+        connect(entry, &QAction::triggered, this, [this, path] { choose(path); });
     }
     if (files.isEmpty())
         addAction(tr("Aucun fichier récent"))->setEnabled(false);
@@ -72,20 +73,23 @@ void RecentMenu::tell_once(const QString &text)
         tell(text);
 }
 
-void fp::open_recent(const QString &path)
+// A file open in a tab already is brought to the front; one that is gone
+// is said; any other opens in a tab of its own.
+void RecentMenu::choose(const QString &path)
 {
     // A file named on the command line may have a relative path.
-    for (int i = 0; i < ui->onglet->count(); ++i)
-        if (QTextEdit *editor = editor_at(i);
+    for (int i = 0; i < tabs->count(); ++i)
+        if (auto *editor = qobject_cast<QTextEdit *>(tabs->widget(i));
             editor && QFileInfo(docinfo::of(editor)->path()).absoluteFilePath() == path) {
-            ui->onglet->setCurrentIndex(i);
+            tabs->setCurrentIndex(i);
             return;
         }
     if (!QFileInfo(path).isFile()) {
-        QMessageBox::warning(
-            this, tr("Fichiers récents"),
-            tr("Le fichier «\u00A0%1\u00A0» n'existe plus.").arg(QDir::toNativeSeparators(path)));
+        QMessageBox::warning(parentWidget(), QCoreApplication::translate("fp", "Fichiers récents"),
+                             QCoreApplication::translate("fp", "Le fichier «\u00A0%1\u00A0» "
+                                                               "n'existe plus.")
+                                 .arg(QDir::toNativeSeparators(path)));
         return;
     }
-    open_in_new_tabs({path});
+    open(path);
 }

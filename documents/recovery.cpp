@@ -5,6 +5,7 @@
 #include "docinfo.h"
 #include "fp.h"
 #include "journal.h"
+#include "loading.h"
 #include "recoveryjournal.h"
 #include "textfile.h"
 #include "ui_fp.h"
@@ -148,7 +149,7 @@ void fp::restore_entry(const journal::Entry &entry)
             editor = editor_at(i);
     if (editor) {
         ui->onglet->setCurrentWidget(editor);
-        stop_loading(editor);
+        DocumentLoad::stop_in(editor);
     } else {
         newtab();
         editor = cur_editor();

@@ -33,7 +33,7 @@ bool fp::may_text_go(QTextEdit *editor, Offer offer)
     const QString path =
         offer == Offer::Current ? (has_path ? current_path : QString()) : doc->path();
     if (path.isEmpty() || doc->undecodable || doc->restored) {
-        const int answer = ask_to_save(editor, offer == Offer::Quit);
+        const int answer = ask_to_save(this, ui->onglet, editor, offer == Offer::Quit);
         if (answer == QMessageBox::No) {
             // A later question of the same quit may still keep the window.
             if (offer == Offer::Quit) {
@@ -92,7 +92,7 @@ bool fp::save_at_end(QTextEdit *editor, bool failed)
                         QMessageBox::Yes | QMessageBox::No, this);
         box.setInformativeText(tr("Sinon, il reste dans la copie de secours et vous sera "
                                   "proposé au prochain démarrage.\n%1")
-                                   .arg(document_name(editor)));
+                                   .arg(document_name(ui->onglet, editor)));
         box.setDefaultButton(QMessageBox::Yes);
         if (answer(box) != QMessageBox::Yes)
             return false;
@@ -107,31 +107,4 @@ void fp::offer_save_at_exit()
     const QList<QTextEdit *> editors = docinfo::editors_current_first(ui->onglet);
     for (QTextEdit *editor : editors)
         may_text_go(editor, Offer::EndOfRun);
-}
-
-QString fp::document_name(QTextEdit *editor) const
-{
-    const QString path = docinfo::of(editor)->path();
-    if (!path.isEmpty())
-        return QDir::toNativeSeparators(path);
-    // Several tabs may share a title such as "Nouvelle Onglet".
-    const int index = ui->onglet->indexOf(editor);
-    return tr("%1 (onglet %2)").arg(ui->onglet->tabText(index)).arg(index + 1);
-}
-
-// Asks Yes or No; a document other than the current one is named in the
-// question itself, since "actuelle" would point at the wrong tab.
-int fp::ask_to_save(QTextEdit *editor, bool may_cancel)
-{
-    const QString text = editor == cur_editor()
-                             ? QStringLiteral("Vouler vous enregistrer le fichier actuelle ?")
-                             : tr("Voulez-vous enregistrer le fichier «\u00A0%1\u00A0»\u00A0?")
-                                   .arg(document_name(editor));
-    QMessageBox box(QMessageBox::Question, QStringLiteral("Enregistrer le fichier"), text,
-                    QMessageBox::Yes | QMessageBox::No, this);
-    box.setInformativeText(document_name(editor));
-    // While the window can still stay, turning back is offered as a button.
-    if (may_cancel)
-        box.addButton(QMessageBox::Cancel)->setText(tr("Annuler"));
-    return answer(box);
 }

@@ -1,4 +1,5 @@
 // Editor tabs, the current editor, document paths and the window title.
+#include "tabs.h"
 #include "docinfo.h"
 #include "filedrop.h"
 #include "fp.h"
@@ -6,6 +7,7 @@
 #include "loading.h"
 #include "recoveryjournal.h"
 #include "status/busycursor.h"
+#include "status/position.h"
 #include "ui_fp.h"
 
 #include <QStatusBar>
@@ -32,7 +34,7 @@ QTextEdit *fp::editor_at(int index) const
 void fp::reset_doc()
 {
     QTextEdit *editor = cur_editor();
-    stop_loading(editor);
+    DocumentLoad::stop_in(editor);
     editor->clear();
     editor->document()->setModified(false);
     docinfo::of(editor)->forget();
@@ -64,7 +66,12 @@ void fp::newtab()
     if (LazyLayout::in_editors)
         LazyLayout::install(editor);
     editor->viewport()->installEventFilter(file_drops);
-    follow_editor(editor);
+    follow_modified(ui->onglet, editor);
+    // The cursor of the editor in front is shown in the status bar.
+    connect(editor, &QTextEdit::cursorPositionChanged, this, [this, editor] {
+        if (editor == cur_editor())
+            show_position(position_label, editor);
+    });
     recovery->track(editor);
     const int at = ui->onglet->currentIndex() + 1;
     ui->onglet->insertTab(at, editor, QStringLiteral("Nouvelle Onglet"));
@@ -91,7 +98,7 @@ void fp::closetab(int cli)
     if (closing != cur_editor()) {
         if (!may_text_go(closing, Offer::Background))
             return;
-        stop_loading(closing);
+        DocumentLoad::stop_in(closing);
         recovery->forget(closing);
         ui->onglet->removeTab(cli);
         closing->deleteLater();
@@ -119,7 +126,7 @@ void fp::changetab()
         return;
     mirror_path();
     show_form();
-    show_position();
+    show_position(position_label, editor);
     show_load_progress();
     // Unique: switching back and forth must not make every keystroke cost more.
     connect(editor, SIGNAL(textChanged()), this, SLOT(changestatus()), Qt::UniqueConnection);
@@ -133,10 +140,9 @@ void fp::changetab()
 
 // "Suprimer Tout" empties the document as one undoable edit, so "Annuler"
 // brings the text back.
-void fp::clear_all()
+void clear_all(QStatusBar *bar, QTextEdit *editor)
 {
-    QTextEdit *editor = cur_editor();
-    if (!editor || busy_loading(statusBar(), editor))
+    if (!editor || busy_loading(bar, editor))
         return;
     const BusyCursor busy(editor->document());
     docinfo *doc = docinfo::of(editor);

@@ -3,6 +3,7 @@
 #include "documents/loading.h"
 #include "fp.h"
 #include "highlight_trace.h"
+#include "matches.h"
 #include "say.h"
 #include "status/busycursor.h"
 
@@ -112,7 +113,7 @@ void fp::makelook()
     // The first match at or after the cursor, selected and in view.
     QTextCursor from(editor->document());
     from.setPosition(editor->textCursor().selectionStart());
-    select_match(editor, false, from);
+    select_match(editor, search_text, false, from, note_label);
     activateWindow();
 }
 

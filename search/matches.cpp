@@ -1,12 +1,14 @@
 // Going from match to match of the last find run: F3 forwards, Shift+F3
 // backwards, from the main window or the find window, round the ends of the
 // document with a note in the status bar. The highlighting is not touched.
+#include "matches.h"
 #include "documents/loading.h"
 #include "fp.h"
 #include "status/notes.h"
 #include "ui_fp.h"
 
 #include <QAction>
+#include <QCoreApplication>
 #include <QLineEdit>
 #include <QMenu>
 #include <QShortcut>
@@ -43,7 +45,7 @@ void fp::go_to_match(bool backward)
     }
     QTextEdit *editor = cur_editor();
     if (editor && !busy_loading(statusBar(), editor))
-        select_match(editor, backward, editor->textCursor());
+        select_match(editor, search_text, backward, editor->textCursor(), note_label);
 }
 
 // A word typed but not searched yet is searched first, as "Rechercher" does.
@@ -58,25 +60,29 @@ void fp::match_from_find_window(bool backward)
 // Selects the first whole-word match after from (before it, backwards) and
 // brings it into view; past the last one the search goes on from the other
 // end, and the status bar says so.
-bool fp::select_match(QTextEdit *editor, bool backward, const QTextCursor &from)
+bool select_match(QTextEdit *editor, const QString &word, bool backward, const QTextCursor &from,
+                  NoteLabel *notes)
 {
     QTextDocument *doc = editor->document();
     QTextDocument::FindFlags flags = QTextDocument::FindWholeWords;
     if (backward)
         flags |= QTextDocument::FindBackward;
-    QTextCursor found = doc->find(search_text, from, flags);
+    QTextCursor found = doc->find(word, from, flags);
     if (found.isNull()) {
         QTextCursor edge(doc);
         if (backward)
             edge.movePosition(QTextCursor::End);
-        found = doc->find(search_text, edge, flags);
+        found = doc->find(word, edge, flags);
         if (found.isNull()) {
-            note_label->say(
-                tr("«\u00A0%1\u00A0» ne se trouve pas dans le document").arg(search_text));
+            notes->say(QCoreApplication::translate(
+                           "fp", "«\u00A0%1\u00A0» ne se trouve pas dans le document")
+                           .arg(word));
             return false;
         }
-        note_label->say(backward ? tr("Début du document atteint, recherche reprise à la fin")
-                                 : tr("Fin du document atteinte, recherche reprise au début"));
+        notes->say(backward ? QCoreApplication::translate(
+                                  "fp", "Début du document atteint, recherche reprise à la fin")
+                            : QCoreApplication::translate(
+                                  "fp", "Fin du document atteinte, recherche reprise au début"));
     }
     editor->setTextCursor(found);
     editor->ensureCursorVisible();

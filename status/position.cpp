@@ -34,14 +34,14 @@ void go_to_line(QWidget *parent, QTextEdit *editor)
     editor->setFocus(Qt::OtherFocusReason);
 }
 
-void fp::show_position()
+void show_position(QLabel *position_label, QTextEdit *editor)
 {
-    QTextEdit *editor = cur_editor();
     if (!editor || !position_label)
         return;
     const QTextCursor cursor = editor->textCursor();
-    const QString text =
-        tr("Ligne %1, Colonne %2").arg(cursor.blockNumber() + 1).arg(cursor.positionInBlock() + 1);
+    const QString text = QCoreApplication::translate("fp", "Ligne %1, Colonne %2")
+                             .arg(cursor.blockNumber() + 1)
+                             .arg(cursor.positionInBlock() + 1);
     if (position_label->text() != text)
         position_label->setText(text);
 }
