@@ -84,7 +84,9 @@ void DocumentCopy::changed(int at, int removed, int added)
         follow_in_copy(at, removed, added);
     QTextDocument *document = editor->document();
     const int now = document->characterCount() - 1;
-    if (log_follows && at <= length) {
+    // A change bigger than the log may hold (an undone "Suprimer Tout", a
+    // paste of a whole file) is not read here: the next copy holds it.
+    if (log_follows && at <= length && added <= journal->timings().log_limit) {
         const QString text = text_at(document, at, added);
         if (length - qMin(removed, length - at) + text.size() == now)
             edits += journal::encode(journal::Edit{at, removed, text, now});
