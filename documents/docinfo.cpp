@@ -1,4 +1,5 @@
 #include "docinfo.h"
+#include "textfile.h"
 
 #include <QFileInfo>
 #include <QTabWidget>
@@ -24,6 +25,15 @@ QList<QTextEdit *> docinfo::editors_current_first(QTabWidget *tabs)
             editor && !editors.contains(editor))
             editors << editor;
     return editors;
+}
+
+QTextEdit *docinfo::holding(QTabWidget *tabs, const QString &file)
+{
+    for (int i = 0; i < tabs->count(); ++i)
+        if (auto *editor = qobject_cast<QTextEdit *>(tabs->widget(i));
+            editor && !file.isEmpty() && textfile::absolutePath(of(editor)->path()) == file)
+            return editor;
+    return nullptr;
 }
 
 QString docinfo::path() const

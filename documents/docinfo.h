@@ -25,6 +25,9 @@ public:
     // The editors of the tabs, the current one first: the one the user is
     // looking at is asked about first.
     static QList<QTextEdit *> editors_current_first(QTabWidget *tabs);
+    // The editor of the tab holding this file (an absolute path), if any:
+    // a file named on the command line may have a relative path.
+    static QTextEdit *holding(QTabWidget *tabs, const QString &file);
 
     // The path is held as the editor's accessible name, the one per-tab
     // record of it; these read and write it there, no copy is kept.

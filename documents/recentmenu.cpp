@@ -77,13 +77,10 @@ void RecentMenu::tell_once(const QString &text)
 // is said; any other opens in a tab of its own.
 void RecentMenu::choose(const QString &path)
 {
-    // A file named on the command line may have a relative path.
-    for (int i = 0; i < tabs->count(); ++i)
-        if (auto *editor = qobject_cast<QTextEdit *>(tabs->widget(i));
-            editor && QFileInfo(docinfo::of(editor)->path()).absoluteFilePath() == path) {
-            tabs->setCurrentIndex(i);
-            return;
-        }
+    if (QTextEdit *open_already = docinfo::holding(tabs, path)) {
+        tabs->setCurrentWidget(open_already);
+        return;
+    }
     if (!QFileInfo(path).isFile()) {
         QMessageBox::warning(parentWidget(), QCoreApplication::translate("fp", "Fichiers récents"),
                              QCoreApplication::translate("fp", "Le fichier «\u00A0%1\u00A0» "

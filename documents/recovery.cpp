@@ -143,10 +143,7 @@ void fp::restore_entry(const journal::Entry &entry)
     // not known any more, it could name another file. The text comes back
     // without a file, its old name offered when it is saved.
     const bool known = !entry.path.isEmpty() && QDir::isAbsolutePath(entry.path);
-    QTextEdit *editor = nullptr;
-    for (int i = 0; known && !editor && i < ui->onglet->count(); ++i)
-        if (editor_at(i) && textfile::absolutePath(docinfo::of(editor_at(i))->path()) == entry.path)
-            editor = editor_at(i);
+    QTextEdit *editor = known ? docinfo::holding(ui->onglet, entry.path) : nullptr;
     if (editor) {
         ui->onglet->setCurrentWidget(editor);
         DocumentLoad::stop_in(editor);
