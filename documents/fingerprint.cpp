@@ -5,6 +5,7 @@
 #include <QtEndian>
 
 #include <cerrno>
+#include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -51,14 +52,50 @@ qint64 nowNs()
 // processor busy: about as fast as reading the bytes from memory.
 quint64 hash(QByteArrayView bytes)
 {
+    Hasher hasher;
+    hasher.add(bytes);
+    return hasher.value();
+}
+
+Hasher::Hasher() : lanes{k1, k2, k3, k1 ^ k2} {}
+
+void Hasher::add(QByteArrayView bytes)
+{
     const uchar *p = reinterpret_cast<const uchar *>(bytes.data());
     qsizetype left = bytes.size();
-    quint64 lanes[4] = {k1, k2, k3, k1 ^ k2};
+    if (left == 0)
+        return;
+    total += quint64(left);
+    // A block begun by the bytes of an earlier call is completed first.
+    if (pending > 0) {
+        const qsizetype taken = qMin<qsizetype>(left, 32 - pending);
+        memcpy(block + pending, p, size_t(taken));
+        pending += int(taken);
+        p += taken;
+        left -= taken;
+        if (pending < 32)
+            return;
+        mix_block(block);
+        pending = 0;
+    }
     for (; left >= 32; left -= 32, p += 32)
-        for (int i = 0; i < 4; ++i)
-            lanes[i] = mixed(lanes[i], word_at(p + 8 * i));
+        mix_block(p);
+    memcpy(block, p, size_t(left));
+    pending = int(left);
+}
+
+void Hasher::mix_block(const uchar *p)
+{
+    for (int i = 0; i < 4; ++i)
+        lanes[i] = mixed(lanes[i], word_at(p + 8 * i));
+}
+
+quint64 Hasher::value() const
+{
     quint64 h = rotated(lanes[0], 1) + rotated(lanes[1], 7) + rotated(lanes[2], 12) +
-                rotated(lanes[3], 18) + quint64(bytes.size()) * k3;
+                rotated(lanes[3], 18) + total * k3;
+    const uchar *p = block;
+    int left = pending;
     for (; left >= 8; left -= 8, p += 8)
         h = rotated(h ^ mixed(0, word_at(p)), 27) * k1 + k3;
     for (; left > 0; --left, ++p)

@@ -24,6 +24,25 @@ namespace fingerprint {
 // and must cost little next to reading or writing the bytes.
 quint64 hash(QByteArrayView bytes);
 
+// The same hash taken over bytes that come in several parts: a file's, read
+// piece by piece, or grown since it was last hashed.
+class Hasher
+{
+public:
+    Hasher();
+    void add(QByteArrayView bytes);
+    // The hash of all the bytes added so far; more may be added after.
+    quint64 value() const;
+    quint64 size() const { return total; }
+
+private:
+    void mix_block(const uchar *p);
+    quint64 lanes[4];
+    uchar block[32] = {};
+    int pending = 0; // bytes of `block` waiting for the rest of their block
+    quint64 total = 0;
+};
+
 // The file facts of a stat, with the hash of its bytes.
 Fingerprint of(const QString &path, const struct stat &st, QByteArrayView bytes);
 
