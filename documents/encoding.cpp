@@ -224,6 +224,48 @@ QString decode(const QByteArray &bytes, bool *undecodable, Form *form)
     return text;
 }
 
+QString decodeAs(QByteArrayView bytes, Charset charset, bool *undecodable)
+{
+    if (charset == Charset::Windows1252) {
+        *undecodable = bytes.contains('\0') || !windows1252Table().valid;
+        return fromWindows1252(bytes.toByteArray());
+    }
+    QStringDecoder decoder(converterOf(charset), QStringConverter::Flag::Stateless |
+                                                     QStringConverter::Flag::ConvertInitialBom);
+    QString text = decoder.decode(bytes);
+    const int unit = unitSize(charset);
+    const bool lone = unit > 1 && replaceLoneSurrogates(text);
+    *undecodable = decoder.hasError() || bytes.size() % unit != 0 || lone;
+    return text;
+}
+
+qsizetype wholeCharacters(QByteArrayView bytes, Charset charset)
+{
+    const qsizetype n = bytes.size();
+    const int unit = unitSize(charset);
+    if (unit == 4)
+        return n - n % 4;
+    if (unit == 2) {
+        const qsizetype whole = n - n % 2;
+        if (whole < 2)
+            return whole;
+        const uchar high = uchar(bytes[charset == Charset::Utf16LE ? whole - 1 : whole - 2]);
+        // The first half of a surrogate pair waits for its second.
+        return (high & 0xFC) == 0xD8 ? whole - 2 : whole;
+    }
+    if (charset == Charset::Windows1252)
+        return n;
+    // UTF-8: the last lead byte, and whether all of its sequence is there.
+    for (qsizetype back = 1; back <= qMin<qsizetype>(n, 4); ++back) {
+        const uchar b = uchar(bytes[n - back]);
+        if ((b & 0xC0) == 0x80)
+            continue;
+        const int length = b >= 0xF0 ? 4 : b >= 0xE0 ? 3 : b >= 0xC0 ? 2 : 1;
+        return length > back ? n - back : n;
+    }
+    return n;
+}
+
 bool decodeInPieces(const QByteArray &bytes, qsizetype bytes_per_piece, QStringList *pieces)
 {
     pieces->clear();

@@ -28,6 +28,14 @@ struct Form {
 // end met most often is the form's (CRLF, then LF, then CR on a tie).
 QString decode(const QByteArray &bytes, bool *undecodable, Form *form = nullptr);
 
+// Bytes known to be in this encoding, with no mark before them (the part of
+// a file after its start): line ends are left as they are, and a U+FEFF is a
+// character like any other.
+QString decodeAs(QByteArrayView bytes, Charset charset, bool *undecodable);
+// How many of these bytes, in this encoding, make whole characters: the
+// rest may be a character still being written.
+qsizetype wholeCharacters(QByteArrayView bytes, Charset charset);
+
 // The usual big file, valid UTF-8 without a mark and with line feeds only,
 // decoded in pieces of about `bytes_per_piece` bytes cut after line feeds:
 // the text is never held whole, and each piece can be let go on its own.

@@ -2,6 +2,7 @@
 #include "testmain.h"
 
 #include "documents/bigfile.h"
+#include "documents/growth.h"
 #include "documents/textfile.h"
 #include "faults.h"
 #include "files.h"
@@ -43,6 +44,8 @@ private slots:
     void everyFailureHasItsOwnSentence();
     void contentHashIsTheSameInEveryProcess_data();
     void contentHashIsTheSameInEveryProcess();
+    void addedBytesReadInTheTextsForm_data();
+    void addedBytesReadInTheTextsForm();
     void headOfAFileReadsAsTheWholeFile_data();
     void headOfAFileReadsAsTheWholeFile();
     void bigFileIsOpenedOnlyIfItCanBeHeld_data();
@@ -458,6 +461,65 @@ void tst_textfile::contentHashIsTheSameInEveryProcess()
     }
     seen.insert(fingerprint::hash(bytes + '\0'));
     QCOMPARE(seen.size(), qMin<qsizetype>(bytes.size(), 100) + 2);
+    // Taken in parts, as a file that grew is, the hash is the same.
+    for (qsizetype cut : {qsizetype(1), qsizetype(31), bytes.size() / 2}) {
+        fingerprint::Hasher parts;
+        parts.add(QByteArrayView(bytes).first(qMin(cut, bytes.size())));
+        parts.add(QByteArrayView(bytes).sliced(qMin(cut, bytes.size())));
+        QCOMPARE(parts.value(), expected);
+    }
+}
+
+// Bytes a file gained are read in the form of the text before them; what
+// may be the start of a character or of a CRLF waits for the rest.
+void tst_textfile::addedBytesReadInTheTextsForm_data()
+{
+    using textfile::Charset;
+    using textfile::LineEnd;
+    QTest::addColumn<QByteArray>("added");
+    QTest::addColumn<int>("charset");
+    QTest::addColumn<int>("lineEnd");
+    QTest::addColumn<int>("taken"); // -1: read the whole file again
+    QTest::addColumn<QString>("text");
+    const int utf8 = int(Charset::Utf8), lf = int(LineEnd::LF), crlf = int(LineEnd::CRLF);
+    QTest::newRow("whole lines") << QByteArray("un\ndeux\n") << utf8 << lf << 8 << "un\ndeux\n";
+    QTest::newRow("a line not ended yet") << QByteArray("un\nde") << utf8 << lf << 5 << "un\nde";
+    QTest::newRow("UTF-8 cut after 1 of 2 bytes")
+        << QByteArray("caf\xC3") << utf8 << lf << 3 << "caf";
+    QTest::newRow("UTF-8 cut after 3 of 4 bytes")
+        << QByteArray("a\xF0\x9F\x98") << utf8 << lf << 1 << "a";
+    QTest::newRow("UTF-8 whole") << QByteArray("caf\xC3\xA9") << utf8 << lf << 5 << "café";
+    QTest::newRow("not UTF-8") << QByteArray("caf\xE9\n") << utf8 << lf << -1 << "";
+    QTest::newRow("CRLF in a file of LF") << QByteArray("un\r\n") << utf8 << lf << -1 << "";
+    QTest::newRow("CRLF, the LF to come")
+        << QByteArray("un\r\ndeux\r") << utf8 << crlf << 8 << "un\ndeux";
+    QTest::newRow("LF in a file of CRLF") << QByteArray("un\n") << utf8 << crlf << -1 << "";
+    QTest::newRow("Windows-1252") << QByteArray("th\xE9\r\n") << int(Charset::Windows1252) << crlf
+                                  << 5 << "thé\n";
+    QTest::newRow("a NUL is no Windows-1252")
+        << QByteArray("a\0b", 3) << int(Charset::Windows1252) << lf << -1 << "";
+    QTest::newRow("UTF-16 LE, half a unit")
+        << QByteArray("a\0b", 3) << int(Charset::Utf16LE) << lf << 2 << "a";
+    QTest::newRow("UTF-16 LE, half a pair")
+        << QByteArray("a\0\x3D\xD8", 4) << int(Charset::Utf16LE) << lf << 2 << "a";
+    QTest::newRow("a U+FEFF is a character")
+        << QByteArray("\xEF\xBB\xBFx") << utf8 << lf << 4 << QString(QChar(0xFEFF)) + 'x';
+}
+
+void tst_textfile::addedBytesReadInTheTextsForm()
+{
+    QFETCH(QByteArray, added);
+    QFETCH(int, charset);
+    QFETCH(int, lineEnd);
+    QFETCH(int, taken);
+    QFETCH(QString, text);
+    textfile::Form form;
+    form.charset = textfile::Charset(charset);
+    form.line_end = textfile::LineEnd(lineEnd);
+    QString read;
+    QCOMPARE(growth::added_text(added, form, &read), qsizetype(taken));
+    if (taken >= 0)
+        QCOMPARE(read, text);
 }
 
 void tst_textfile::headOfAFileReadsAsTheWholeFile_data()
