@@ -9,6 +9,7 @@
 #include <QMainWindow>
 #include <QString>
 #include <QStringList>
+#include <functional>
 #include <memory>
 
 class DiskWatch;
@@ -203,7 +204,8 @@ private:
 
     // --- documents: big files, put in slice by slice (documents/loading.cpp) ---
     QLabel *load_label = nullptr;
-    bool begin_load(QTextEdit *editor, const QString &path);
+    using ReloadEnd = std::function<void(const textfile::ReadResult &)>;
+    bool begin_load(QTextEdit *editor, const QString &path, const ReloadEnd &again = {});
     void load_ended(QTextEdit *editor, const QString &path, const textfile::ReadResult &read);
     void show_load_progress();
 
@@ -213,7 +215,7 @@ private:
     void took_file(QTextEdit *editor, const Fingerprint &print);
     bool may_overwrite(QTextEdit *editor, const QString &path, bool *overwrites);
     void look_at_disk();
-    bool reload_from_disk(QTextEdit *editor);
+    bool reload_from_disk(QTextEdit *editor, bool whole = false);
     void ask_about_disk(QTextEdit *editor);
 
     // --- search: private helpers ---

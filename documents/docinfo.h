@@ -9,6 +9,7 @@
 #include <optional>
 
 class DocumentLoad;
+class GrowthRead;
 class QTabWidget;
 class QTextEdit;
 
@@ -64,13 +65,22 @@ public:
     bool disk_question = false;
     // The hash of the content the user chose to keep their text against,
     // so that the same change is not asked about again.
-    std::optional<quint64> kept_against;
+    // The file as it was then: a file that only grows from it is not asked
+    // about again either.
+    std::optional<Fingerprint> kept_against;
+    // What the file gained, being read (documents/follow.cpp).
+    GrowthRead *growth = nullptr;
+    // The document's revision and undo steps just after the file's text last
+    // went in: what the file appends right after joins that undo step.
+    std::pair<int, int> followed{-1, -1};
     // The file was deleted: the document counts as modified from then on.
     // The revision at which the text was still the file's, if it was.
     struct Gone {
         std::optional<int> matched_at;
     };
     std::optional<Gone> gone;
+    // Being read into or followed: looked at again once that ends.
+    bool busy() const { return load != nullptr || growth != nullptr; }
     // Text that the user edited since the file was last read or written; a
     // document marked modified only because its file was deleted has none.
     bool unsaved() const;

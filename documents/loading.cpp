@@ -78,15 +78,27 @@ DocumentLoad::DocumentLoad(QTextEdit *editor, const QString &path, const QString
     doc->load = this;
     doc->undecodable = false;
     doc->form = form;
+    editor->setPlainText(shown);
+    editor->document()->setUndoRedoEnabled(false);
+    editor->document()->setModified(false);
+    in = shown.size();
+    start();
+}
+
+DocumentLoad::DocumentLoad(QTextEdit *editor, const QString &path)
+    : QObject(docinfo::of(editor)), path(path), editor(editor), again(true)
+{
+    start();
+}
+
+void DocumentLoad::start()
+{
+    docinfo::of(editor)->load = this;
     // No typing, no undo step, no save until the whole text is in; moving
     // through what is in already works with the keys too.
     editor->setReadOnly(true);
     editor->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
-    editor->setPlainText(shown);
     editor->installEventFilter(this);
-    editor->document()->setUndoRedoEnabled(false);
-    editor->document()->setModified(false);
-    in = shown.size();
 
     auto promise = std::make_shared<QPromise<std::shared_ptr<LoadedFile>>>();
     reading.setFuture(promise->future());
@@ -97,7 +109,7 @@ DocumentLoad::DocumentLoad(QTextEdit *editor, const QString &path, const QString
     next.setSingleShot(true);
     next.setInterval(0);
     connect(&next, &QTimer::timeout, this, &DocumentLoad::next_slice);
-    QThreadPool::globalInstance()->start([promise, path] {
+    QThreadPool::globalInstance()->start([promise, path = path] {
         promise->start();
         promise->addResult(read_whole(path));
         promise->finish();
@@ -193,6 +205,28 @@ QString DocumentLoad::take_slice()
     return slice;
 }
 
+// The first slice replaces what the editor shows; the others go at the
+// end. Read again, the text's old version stays one undo step away.
+void DocumentLoad::put_in(const QString &slice)
+{
+    QTextCursor at(editor->document());
+    if (in == 0 && !again) {
+        // setPlainText keeps the editor's cursor at the start.
+        editor->setPlainText(slice);
+    } else if (in == 0) {
+        at.beginEditBlock();
+        at.select(QTextCursor::Document);
+        at.insertText(slice);
+        at.endEditBlock();
+    } else {
+        at.movePosition(QTextCursor::End);
+        again ? at.joinPreviousEditBlock() : at.beginEditBlock();
+        at.insertText(slice);
+        at.endEditBlock();
+    }
+    editor->document()->setModified(false);
+}
+
 void DocumentLoad::next_slice()
 {
     if (docinfo::of(editor)->load != this)
@@ -201,21 +235,13 @@ void DocumentLoad::next_slice()
         QElapsedTimer took;
         took.start();
         const QString slice = take_slice();
-        if (in == 0) {
-            // setPlainText keeps the editor's cursor at the start.
-            editor->setPlainText(slice);
-        } else {
-            QTextCursor at_end(editor->document());
-            at_end.movePosition(QTextCursor::End);
-            at_end.insertText(slice);
-        }
-        editor->document()->setModified(false);
+        put_in(slice);
         in += slice.size();
         if (offset == 0)
             give_memory_back();
         pace.took(took.elapsed());
     } else if (in == 0) {
-        editor->setPlainText(QString());
+        put_in(QString());
     }
     if (!pieces.isEmpty()) {
         emit progress();
@@ -227,16 +253,23 @@ void DocumentLoad::next_slice()
 }
 
 // Shows the first lines and reads the whole file on a worker thread. False,
-// after telling the user, when the file cannot be read.
-bool fp::begin_load(QTextEdit *editor, const QString &path)
+// after telling the user, when the file cannot be read. With `again`, the
+// file is read again into the older text the editor holds, and `again` runs
+// once the whole new text is in.
+bool fp::begin_load(QTextEdit *editor, const QString &path, const ReloadEnd &again)
 {
-    const textfile::ReadResult head = textfile::read(path, head_bytes);
-    if (head.status != textfile::ReadStatus::Read) {
-        tell_file_error(this, tr("Impossible de lire le fichier !!!"), head.failure, path);
-        return false;
+    DocumentLoad *load = nullptr;
+    if (again) {
+        load = new DocumentLoad(editor, path);
+    } else {
+        const textfile::ReadResult head = textfile::read(path, head_bytes);
+        if (head.status != textfile::ReadStatus::Read) {
+            tell_file_error(this, tr("Impossible de lire le fichier !!!"), head.failure, path);
+            return false;
+        }
+        load = new DocumentLoad(editor, path, bigfile::whole_lines(head.text), head.form);
+        ui->onglet->setTabText(ui->onglet->indexOf(editor), QFileInfo(path).fileName());
     }
-    auto *load = new DocumentLoad(editor, path, bigfile::whole_lines(head.text), head.form);
-    ui->onglet->setTabText(ui->onglet->indexOf(editor), QFileInfo(path).fileName());
     // Also when stopped from outside: the progress goes with the load.
     for (auto signal : {&DocumentLoad::progress, &DocumentLoad::stopped})
         connect(load, signal, this, [this, editor] {
@@ -249,9 +282,17 @@ bool fp::begin_load(QTextEdit *editor, const QString &path)
                                      .arg(QFileInfo(path).fileName()),
                                  message_ms);
     });
-    connect(
-        load, &DocumentLoad::ended, this,
-        [this, editor, path](const textfile::ReadResult &read) { load_ended(editor, path, read); });
+    connect(load, &DocumentLoad::ended, this,
+            [this, editor, path, again](const textfile::ReadResult &read) {
+                if (!again)
+                    return load_ended(editor, path, read);
+                // Not read: the older text stays, as it was.
+                if (read.status == textfile::ReadStatus::Read)
+                    again(read), took_file(editor, read.fingerprint);
+                if (editor == cur_editor())
+                    show_form(), show_load_progress();
+                disk_watch->soon(path);
+            });
     if (editor == cur_editor()) {
         show_form();
         show_load_progress();

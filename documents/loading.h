@@ -35,6 +35,10 @@ public:
     // until it ends.
     DocumentLoad(QTextEdit *editor, const QString &path, const QString &shown,
                  const textfile::Form &form);
+    // Reads the file again into an editor that holds an older text of it:
+    // that text stays shown while the file is read, then the new one
+    // replaces it slice by slice, as one step that "Annuler" takes back.
+    DocumentLoad(QTextEdit *editor, const QString &path);
 
     const QString path;
     // 0 to 100: how much of the text is in.
@@ -61,11 +65,14 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    void start();
+    void put_in(const QString &slice);
     void arrived();
     void next_slice();
     QString take_slice();
 
     QTextEdit *editor;
+    const bool again = false; // the editor held an older text of the file
     QFutureWatcher<std::shared_ptr<LoadedFile>> reading;
     QTimer next;
     textfile::ReadResult facts; // of the whole file, once read

@@ -3,6 +3,7 @@
 #include "watch.h"
 #include "docinfo.h"
 #include "fp.h"
+#include "growth.h"
 #include "questions.h"
 #include "textfile.h"
 #include "ui_fp.h"
@@ -11,6 +12,7 @@
 #include <QApplication>
 #include <QCoreApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QEvent>
 #include <QFileInfo>
 #include <QMessageBox>
@@ -28,6 +30,8 @@ constexpr int settle_ms = 150;
 // Looking at files the system does not watch for us.
 constexpr int poll_ms = 1500;
 constexpr int message_ms = 6000;
+// Changes of a file closer together than this are one burst, said once.
+constexpr int burst_ms = 10000;
 
 QString shown(const QString &path)
 {
@@ -55,6 +59,17 @@ QString disk_message(const QStringList &reloaded, const QStringList &gone)
                    "dans Feuillon.")
                     .arg(gone.size());
     return said.join(QLatin1Char(' '));
+}
+
+// The user kept their text against the file's version, and the file has
+// only grown from it since (a log): not asked about again.
+bool kept_against_growth(docinfo *doc)
+{
+    Fingerprint now;
+    if (!doc->kept_against || !growth::extends(*doc->kept_against, &now))
+        return false;
+    doc->kept_against = now;
+    return true;
 }
 
 void name_buttons(QMessageBox &box, const QString &yes, const QString &no)
@@ -89,16 +104,28 @@ DiskWatch::DiskWatch(QObject *parent, std::function<void()> look) : QObject(pare
             [this](const QString &path) { soon(path); });
 }
 
+// Not put off by the next request: a file written to ten times a second
+// is still looked at while that goes on.
 void DiskWatch::soon(const QString &path)
 {
     requested.insert(path);
-    settle.start();
+    if (!settle.isActive())
+        settle.start(settle_ms);
 }
 
 void DiskWatch::soon_all()
 {
     requested_all = true;
-    settle.start();
+    if (!settle.isActive())
+        settle.start(settle_ms);
+}
+
+bool DiskWatch::first_of_burst(const QString &path)
+{
+    QElapsedTimer &last = changed[path];
+    const bool first = !last.isValid() || last.elapsed() > burst_ms;
+    last.start();
+    return first;
 }
 
 void DiskWatch::later()
@@ -207,37 +234,8 @@ bool fp::may_overwrite(QTextEdit *editor, const QString &path, bool *overwrites)
         return true;
     }
     // The user has seen this change: the watch does not ask about it again.
-    doc->kept_against = fingerprint::read(path).hash;
+    doc->kept_against = fingerprint::read(path);
     return false;
-}
-
-// Replaces the whole text with the file's as one edit, so that "Annuler"
-// brings the user's text back; the document then matches the file. False
-// when the file cannot be read now (looked at again later).
-bool fp::reload_from_disk(QTextEdit *editor)
-{
-    const textfile::ReadResult read = textfile::read(docinfo::of(editor)->disk.path);
-    if (read.status != textfile::ReadStatus::Read)
-        return false;
-    const int position = editor->textCursor().position();
-    const int scrolled = editor->verticalScrollBar()->value();
-    QTextCursor all(editor->document());
-    all.beginEditBlock();
-    all.select(QTextCursor::Document);
-    all.insertText(read.text);
-    all.endEditBlock();
-    editor->document()->setModified(false);
-    docinfo::of(editor)->undecodable = read.undecodable;
-    // The file may come back in another encoding or with other line ends.
-    docinfo::of(editor)->form = read.form;
-    if (editor == cur_editor())
-        show_form();
-    took_file(editor, read.fingerprint);
-    QTextCursor back(editor->document());
-    back.setPosition(qMin(position, editor->document()->characterCount() - 1));
-    editor->setTextCursor(back);
-    editor->verticalScrollBar()->setValue(scrolled);
-    return true;
 }
 
 // What changed on disk since the last look: untouched documents follow
@@ -255,16 +253,20 @@ void fp::look_at_disk()
     bool all = false;
     const QSet<QString> requested = disk_watch->take(&all);
     QSet<QString> open;
-    QStringList reloaded, gone;
+    QStringList reloaded, gone, busy;
     for (int i = 0; i < ui->onglet->count(); ++i) {
         QTextEdit *editor = editor_at(i);
         docinfo *doc = editor ? docinfo::of(editor) : nullptr;
         if (!doc || doc->disk.path.isEmpty())
             continue;
         open.insert(doc->disk.path);
-        // Looked at once its whole text is in.
-        if ((!all && !requested.contains(doc->disk.path)) || doc->loading())
+        if (!all && !requested.contains(doc->disk.path))
             continue;
+        // Looked at once its whole text is in, or what it gained.
+        if (doc->busy()) {
+            busy << doc->disk.path;
+            continue;
+        }
         Fingerprint now;
         const fingerprint::Verdict verdict = fingerprint::compare(doc->disk, &now);
         switch (disk_action(verdict, doc->unsaved(), doc->gone.has_value())) {
@@ -279,15 +281,18 @@ void fp::look_at_disk()
             gone << doc->disk.path;
             break;
         case DiskAction::Reload:
-            if (reload_from_disk(editor))
+            // A file that changes every second is said once.
+            if (reload_from_disk(editor) && disk_watch->first_of_burst(doc->disk.path))
                 reloaded << doc->disk.path;
             break;
         case DiskAction::Ask:
-            doc->disk_question = fingerprint::read(doc->disk.path).hash != doc->kept_against;
+            doc->disk_question = !kept_against_growth(doc);
             break;
         }
     }
     disk_watch->follow_only(open, all ? open : requested);
+    for (const QString &path : std::as_const(busy))
+        disk_watch->soon(path);
     const QString message = disk_message(reloaded, gone);
     if (!message.isEmpty())
         statusBar()->showMessage(message, message_ms);
@@ -324,5 +329,5 @@ void fp::ask_about_disk(QTextEdit *editor)
         return;
     }
     // Escape too keeps the text; this change is not asked about again.
-    doc->kept_against = fingerprint::read(path).hash;
+    doc->kept_against = fingerprint::read(path);
 }

@@ -1,7 +1,9 @@
 // The files of the open tabs, watched for changes made by other programs.
 #pragma once
 
+#include <QElapsedTimer>
 #include <QFileSystemWatcher>
+#include <QHash>
 #include <QObject>
 #include <QSet>
 #include <QTimer>
@@ -33,6 +35,9 @@ public:
     QSet<QString> take(bool *all);
     // Asks again later: nothing may be asked or reloaded just now.
     void later();
+    // Whether this change of the file is the first of a burst of changes,
+    // the only one the user is told of.
+    bool first_of_burst(const QString &path);
 
     // Watches this path (again: a file replaced by rename is a new file,
     // and the system stops watching it).
@@ -47,5 +52,6 @@ private:
     QTimer settle;
     QTimer poll;
     QSet<QString> requested;
+    QHash<QString, QElapsedTimer> changed;
     bool requested_all = false;
 };

@@ -11,6 +11,8 @@
 #include "window.h"
 
 #include <QAction>
+#include <QScrollBar>
+#include <QSignalSpy>
 #include <QStatusBar>
 #include <QTemporaryDir>
 #include <fcntl.h>
@@ -34,6 +36,8 @@ private slots:
     void sameFileInTwoTabs_data();
     void sameFileInTwoTabs();
     void fiftyFilesChangedAtOnce();
+    void fileThatGrows_data();
+    void fileThatGrows();
 };
 
 // Same size on purpose: only the bytes can tell them apart.
@@ -284,6 +288,101 @@ void tst_watch::fiftyFilesChangedAtOnce()
     reliability(QStringLiteral("50 open files changed at once, 2 with unsaved changes"), 50,
                 QStringLiteral("48 reloaded quietly, 2 asked one at a time; changes overwritten "
                                "without a question: 0"));
+}
+
+// A file that grows, as a log does, is followed by what it gained; anything
+// else reads it whole. Either way one undo step, one message, and the view
+// follows only a cursor that was at the end.
+void tst_watch::fileThatGrows_data()
+{
+    QTest::addColumn<QByteArray>("start");
+    QTest::addColumn<QByteArrayList>("writes"); // appended; "=…": the file rewritten
+    QTest::addColumn<bool>("atEnd");            // where the cursor was
+    QTest::addColumn<QString>("shown");
+    QTest::addColumn<QString>("undone"); // what one "Annuler" gives back
+    QByteArray lines;
+    for (int i = 0; i < 200; ++i)
+        lines += "ligne " + QByteArray::number(i) + '\n';
+    const QString text = QString::fromUtf8(lines);
+    QTest::newRow("appended, cursor at the end")
+        << lines << QByteArrayList{"a\n", "b\n", "c"} << true << text + "a\nb\nc" << text;
+    QTest::newRow("appended, cursor elsewhere")
+        << lines << QByteArrayList{"a\n", "b\n"} << false << text + "a\nb\n"
+        << text;
+    QTest::newRow("a character cut in two")
+        << QByteArray("un\n") << QByteArrayList{"caf\xC3", "\xA9\n"} << true << "un\ncafé\n"
+        << "un\n";
+    QTest::newRow("Windows-1252, CRLF, a line end cut in two")
+        << QByteArray("caf\xE9\r\n") << QByteArrayList{"th\xE9\r", "\n"} << true << "café\nthé\n"
+        << "café\n";
+    QTest::newRow("grown, but its start changed")
+        << QByteArray("un\n") << QByteArrayList{"=UN\ndeux\n"} << true << "UN\ndeux\n"
+        << "un\n";
+    QTest::newRow("rotated: emptied, then written")
+        << lines << QByteArrayList{"=", "=neuf\n", "encore\n"} << true << "neuf\nencore\n"
+        << "";
+    QByteArrayList versions;
+    for (int i = 0; i < 20; ++i)
+        versions << "=version " + QByteArray::number(i) + '\n';
+    // Big enough to be read slice by slice: appended, or read again whole.
+    const QByteArray big = lines.repeated(2000);
+    QTest::newRow("big file appended")
+        << big << QByteArrayList{"a\n"} << true << QString::fromUtf8(big) + "a\n"
+        << QString::fromUtf8(big);
+    QTest::newRow("big file rewritten")
+        << big << QByteArrayList{"=" + big.toUpper()} << false << QString::fromUtf8(big.toUpper())
+        << QString::fromUtf8(big);
+    QTest::newRow("rewritten 20 times") << QByteArray("un\n") << versions << true << "version 19\n"
+                                        << "version 18\n";
+}
+
+void tst_watch::fileThatGrows()
+{
+    QFETCH(QByteArray, start);
+    QFETCH(QByteArrayList, writes);
+    QFETCH(bool, atEnd);
+    QFETCH(QString, shown);
+    QFETCH(QString, undone);
+    QTemporaryDir dir;
+    const QString path = makeFile(dir, "journal.log", start);
+    auto w = startWindow({"feuillon", path});
+    QTextEdit *e = currentEditor(*w);
+    QVERIFY(waitLoaded(e));
+    e->moveCursor(atEnd ? QTextCursor::End : QTextCursor::Start);
+    e->moveCursor(QTextCursor::Down);
+    const int position = e->textCursor().position();
+    const int scrolled = e->verticalScrollBar()->value();
+    QSignalSpy said(w->statusBar(), &QStatusBar::messageChanged);
+    for (const QByteArray &write : writes) {
+        if (write.startsWith('='))
+            QVERIFY(writeFileBytes(path, write.mid(1)));
+        else
+            QVERIFY(writeFileBytes(path, fileBytes(path) + write));
+        QTest::qWait(300); // each write seen on its own
+    }
+    QTRY_COMPARE_WITH_TIMEOUT(e->toPlainText(), shown, 20000);
+    QVERIFY(!e->document()->isModified());
+    if (atEnd) {
+        QVERIFY(e->textCursor().atEnd());
+        QVERIFY(e->viewport()->rect().contains(e->cursorRect()));
+    } else {
+        QCOMPARE(e->textCursor().position(), position);
+        QCOMPARE(e->verticalScrollBar()->value(), scrolled);
+    }
+    int told = 0;
+    for (const QList<QVariant> &message : std::as_const(said))
+        told += message.first().toString().contains("rechargé");
+    QCOMPARE(told, 1);
+    // The text and its form are the file's: a save writes its very bytes.
+    const QByteArray disk = fileBytes(path);
+    DialogAnswerer none;
+    action(*w, "ac_enr")->trigger();
+    QCOMPARE(fileBytes(path), disk);
+    QCOMPARE(none.unexpected(), 0);
+    e->undo();
+    QCOMPARE(e->toPlainText(), undone);
+    QVERIFY(!e->document()->isUndoAvailable()); // the history of reloads is kept short
+    markAllSaved(*w);
 }
 
 void tst_watch::diskVerdictDecidesWhatHappens_data()
