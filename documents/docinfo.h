@@ -4,6 +4,7 @@
 #include "encoding.h"
 #include "fingerprint.h"
 
+#include <QElapsedTimer>
 #include <QObject>
 #include <QString>
 #include <optional>
@@ -68,8 +69,10 @@ public:
     // The file as it was then: a file that only grows from it is not asked
     // about again either.
     std::optional<Fingerprint> kept_against;
-    // What the file gained, being read (documents/follow.cpp).
+    // What the file gained, being read (documents/follow.cpp), and when it
+    // was last read.
     GrowthRead *growth = nullptr;
+    QElapsedTimer growth_read;
     // The document's revision and undo steps just after the file's text last
     // went in: what the file appends right after joins that undo step.
     std::pair<int, int> followed{-1, -1};

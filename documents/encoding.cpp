@@ -52,22 +52,6 @@ QStringConverter::Encoding converterOf(Charset charset)
     }
 }
 
-// The UTF-16 and UTF-32 decoders drop a trailing partial unit without
-// reporting it, even stateless, and UTF-16 lets lone surrogates through.
-int unitSize(Charset charset)
-{
-    switch (charset) {
-    case Charset::Utf16LE:
-    case Charset::Utf16BE:
-        return 2;
-    case Charset::Utf32LE:
-    case Charset::Utf32BE:
-        return 4;
-    default:
-        return 1;
-    }
-}
-
 // The UTF-16 and UTF-32 decoders let unpaired surrogates through. The editor
 // would hold them as they are while a save writes "?" for each: they become
 // the replacement character at once, as every other undecodable unit does.
@@ -206,7 +190,7 @@ QString decode(const QByteArray &bytes, bool *undecodable, Form *form)
     QString text = decoder.decode(bytes);
     // The UTF-8 decoder reports encoded surrogates itself; the others let
     // lone ones through, so only their text needs the second scan.
-    const int unit = unitSize(marked.charset);
+    const int unit = unitBytes(marked.charset);
     const bool lone = unit > 1 && replaceLoneSurrogates(text);
     bool bad = decoder.hasError() || bytes.size() % unit != 0 || lone;
     // Not UTF-8 and no NUL: a letter from Windows, the usual case in French.
@@ -224,6 +208,22 @@ QString decode(const QByteArray &bytes, bool *undecodable, Form *form)
     return text;
 }
 
+// The UTF-16 and UTF-32 decoders drop a trailing partial unit without
+// reporting it, even stateless: the callers count units themselves.
+int unitBytes(Charset charset)
+{
+    switch (charset) {
+    case Charset::Utf16LE:
+    case Charset::Utf16BE:
+        return 2;
+    case Charset::Utf32LE:
+    case Charset::Utf32BE:
+        return 4;
+    default:
+        return 1;
+    }
+}
+
 QString decodeAs(QByteArrayView bytes, Charset charset, bool *undecodable)
 {
     if (charset == Charset::Windows1252) {
@@ -233,7 +233,7 @@ QString decodeAs(QByteArrayView bytes, Charset charset, bool *undecodable)
     QStringDecoder decoder(converterOf(charset), QStringConverter::Flag::Stateless |
                                                      QStringConverter::Flag::ConvertInitialBom);
     QString text = decoder.decode(bytes);
-    const int unit = unitSize(charset);
+    const int unit = unitBytes(charset);
     const bool lone = unit > 1 && replaceLoneSurrogates(text);
     *undecodable = decoder.hasError() || bytes.size() % unit != 0 || lone;
     return text;
@@ -242,7 +242,7 @@ QString decodeAs(QByteArrayView bytes, Charset charset, bool *undecodable)
 qsizetype wholeCharacters(QByteArrayView bytes, Charset charset)
 {
     const qsizetype n = bytes.size();
-    const int unit = unitSize(charset);
+    const int unit = unitBytes(charset);
     if (unit == 4)
         return n - n % 4;
     if (unit == 2) {

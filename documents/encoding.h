@@ -28,6 +28,9 @@ struct Form {
 // end met most often is the form's (CRLF, then LF, then CR on a tie).
 QString decode(const QByteArray &bytes, bool *undecodable, Form *form = nullptr);
 
+// Bytes of one code unit: 2 in UTF-16, 4 in UTF-32, else 1.
+int unitBytes(Charset charset);
+
 // Bytes known to be in this encoding, with no mark before them (the part of
 // a file after its start): line ends are left as they are, and a U+FEFF is a
 // character like any other.

@@ -16,8 +16,16 @@
 #include <QTextDocument>
 #include <QTextEdit>
 #include <QThreadPool>
+#include <QTimer>
 
 #include <limits>
+
+namespace {
+// The start of a big file is hashed again a second apart at most: a log
+// written ten times a second costs one check a second, not ten, and each
+// new line still shows within about a second.
+constexpr int big_check_ms = 1000;
+} // namespace
 
 GrowthRead::GrowthRead(QTextEdit *editor) : QObject(docinfo::of(editor))
 {
@@ -25,16 +33,21 @@ GrowthRead::GrowthRead(QTextEdit *editor) : QObject(docinfo::of(editor))
     doc->growth = this;
     connect(&reading, &QFutureWatcherBase::finished, this, [this, doc] {
         doc->growth = nullptr;
+        doc->growth_read.start();
         const QFuture<growth::Growth> future = reading.future();
         emit ended(future.resultCount() > 0 ? future.result() : growth::Growth());
         deleteLater();
     });
-    auto promise = std::make_shared<QPromise<growth::Growth>>();
-    reading.setFuture(promise->future());
-    QThreadPool::globalInstance()->start([promise, was = doc->disk, form = doc->form] {
-        promise->start();
-        promise->addResult(growth::read_appended(was, form));
-        promise->finish();
+    const bool big = doc->disk.size >= bigfile::slice_from && doc->growth_read.isValid();
+    const qint64 wait = big ? qMax<qint64>(0, big_check_ms - doc->growth_read.elapsed()) : 0;
+    QTimer::singleShot(int(wait), this, [this, doc] {
+        auto promise = std::make_shared<QPromise<growth::Growth>>();
+        reading.setFuture(promise->future());
+        QThreadPool::globalInstance()->start([promise, was = doc->disk, form = doc->form] {
+            promise->start();
+            promise->addResult(growth::read_appended(was, form));
+            promise->finish();
+        });
     });
 }
 

@@ -15,21 +15,6 @@ namespace {
 
 constexpr qsizetype piece_bytes = 1024 * 1024;
 
-int unit_bytes(textfile::Charset charset)
-{
-    using textfile::Charset;
-    switch (charset) {
-    case Charset::Utf16LE:
-    case Charset::Utf16BE:
-        return 2;
-    case Charset::Utf32LE:
-    case Charset::Utf32BE:
-        return 4;
-    default:
-        return 1;
-    }
-}
-
 // Line ends of the added text made line feeds, when they are the form's.
 bool to_line_feeds(QString &text, textfile::LineEnd end)
 {
@@ -107,7 +92,7 @@ qsizetype added_text(QByteArrayView added, const textfile::Form &form, QString *
     // A carriage return may be the first half of a CRLF still being written.
     if (text->endsWith(QLatin1Char('\r'))) {
         text->chop(1);
-        taken -= unit_bytes(form.charset);
+        taken -= textfile::unitBytes(form.charset);
     }
     return to_line_feeds(*text, form.line_end) ? taken : -1;
 }
