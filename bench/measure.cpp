@@ -177,39 +177,4 @@ QString Report::plain() const
     return out;
 }
 
-// The high-water mark of this process's own memory. getrusage's maxrss is
-// not it: a child started by the bench inherits the bench's peak through
-// fork and keeps it across exec.
-double peakMemoryMiB()
-{
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return 0;
-    // Read whole: a file of /proc tells no size, so atEnd() holds at once.
-    const QList<QByteArray> lines = status.readAll().split('\n');
-    for (const QByteArray &line : lines) {
-        if (line.startsWith("VmHWM:"))
-            return line.mid(6).trimmed().split(' ').value(0).toDouble() / 1024.0;
-    }
-    return 0;
-}
-
-PauseWatch::PauseWatch()
-{
-    m_clock.start();
-    QObject::connect(&m_tick, &QTimer::timeout, [this] {
-        const qint64 now = m_clock.nsecsElapsed();
-        m_longest = qMax(m_longest, double(now - m_last) / 1e6);
-        m_last = now;
-    });
-    m_tick.start(1);
-}
-
-double PauseWatch::stop()
-{
-    m_tick.stop();
-    m_longest = qMax(m_longest, double(m_clock.nsecsElapsed() - m_last) / 1e6);
-    return m_longest;
-}
-
 } // namespace bench

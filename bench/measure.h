@@ -1,10 +1,10 @@
 // Timing and reporting for the benchmarks.
 #pragma once
 
-#include <QElapsedTimer>
+#include "costs.h"
+
 #include <QList>
 #include <QString>
-#include <QTimer>
 #include <functional>
 
 namespace bench {
@@ -51,24 +51,9 @@ private:
     QStringList m_notes;
 };
 
-// The longest gap between two ticks of a 1 ms timer since it was made: how
-// long the window could not answer a key or paint.
-class PauseWatch
-{
-public:
-    PauseWatch();
-    double longest() const { return m_longest; } // milliseconds
-    // Stops the ticks; the gap in which it is called counts too.
-    double stop();
-
-private:
-    QElapsedTimer m_clock;
-    qint64 m_last = 0;
-    double m_longest = 0;
-    QTimer m_tick;
-};
-
-// Peak resident memory of this process so far, in MiB.
-double peakMemoryMiB();
+// Shared with the tests, which measure pauses and memory too.
+using feuillon_test::PauseWatch;
+using feuillon_test::peakMemoryMiB;
+using feuillon_test::residentMiB;
 
 } // namespace bench
