@@ -32,8 +32,11 @@ struct Row {
     Stats bare;
     QString target; // e.g. "ratio ≤ 1.1"
     // Where the time ends: "frame" (the next painted frame), "screen" (seen
-    // from outside the process), "layout", "pause"; empty: the call returns.
+    // from outside the process), "layout", "pause", "catch-up" (the window
+    // shows the last of a series of changes); empty: the call returns.
     QString until = {};
+    // What the figures count when it is not milliseconds, e.g. "MB".
+    QString unit = {};
 };
 
 class Report
