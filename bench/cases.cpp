@@ -36,7 +36,6 @@
 #include <cstdio>
 #include <iterator>
 #include <memory>
-#include <unistd.h>
 
 namespace bench {
 
@@ -767,15 +766,6 @@ void encodings(Report &report, const Options &o)
 }
 
 namespace {
-
-double residentMiB()
-{
-    QFile statm(QStringLiteral("/proc/self/statm"));
-    if (!statm.open(QIODevice::ReadOnly))
-        return 0;
-    const QList<QByteArray> pages = statm.readAll().split(' ');
-    return pages.value(1).toDouble() * double(::sysconf(_SC_PAGESIZE)) / (1 << 20);
-}
 
 // The inotify watches this process holds, as the kernel lists them.
 int inotifyWatches()

@@ -24,6 +24,7 @@ void journalCopies(Report &report, const Options &options);
 void encodings(Report &report, const Options &options);
 void bigFiles(Report &report, const Options &options);
 void bigEdits(Report &report, const Options &options);
+void growingLogs(Report &report, const Options &options);
 // Beside KWrite, when it is installed: asked by name only.
 void peers(Report &report, const Options &options);
 

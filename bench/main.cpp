@@ -49,7 +49,7 @@ int main(int argc, char **argv)
     parser.addPositionalArgument(
         QStringLiteral("case"),
         QStringLiteral("startup open keys status search tabs save journal encodings fingerprint "
-                       "watch bigfiles bigedits peers (only when named)"));
+                       "watch bigfiles bigedits growth peers (only when named)"));
     parser.process(app);
 
     bench::Options options;
@@ -77,8 +77,9 @@ int main(int argc, char **argv)
 
     QStringList wanted = parser.positionalArguments();
     if (wanted.isEmpty())
-        wanted = {"startup", "open",      "keys",        "status", "search",   "tabs",    "save",
-                  "journal", "encodings", "fingerprint", "watch",  "bigfiles", "bigedits"};
+        wanted = {"startup", "open",     "keys",     "status",    "search",
+                  "tabs",    "save",     "journal",  "encodings", "fingerprint",
+                  "watch",   "bigfiles", "bigedits", "growth"};
     // Counted, only the cases timed inside this process mean anything; the
     // others start processes, wait for the disk or watch the clock.
     if (bench::counting())
@@ -89,13 +90,21 @@ int main(int argc, char **argv)
     const struct {
         const char *name;
         void (*run)(bench::Report &, const bench::Options &);
-    } cases[] = {{"startup", bench::startUp},       {"open", bench::openFiles},
-                 {"keys", bench::keystrokes},       {"status", bench::statusRefresh},
-                 {"search", bench::findAndReplace}, {"tabs", bench::tabSwitching},
-                 {"save", bench::saving},           {"journal", bench::journalCopies},
-                 {"encodings", bench::encodings},   {"fingerprint", bench::fingerprints},
-                 {"watch", bench::watching},        {"bigfiles", bench::bigFiles},
-                 {"bigedits", bench::bigEdits},     {"peers", bench::peers}};
+    } cases[] = {{"startup", bench::startUp},
+                 {"open", bench::openFiles},
+                 {"keys", bench::keystrokes},
+                 {"status", bench::statusRefresh},
+                 {"search", bench::findAndReplace},
+                 {"tabs", bench::tabSwitching},
+                 {"save", bench::saving},
+                 {"journal", bench::journalCopies},
+                 {"encodings", bench::encodings},
+                 {"fingerprint", bench::fingerprints},
+                 {"watch", bench::watching},
+                 {"bigfiles", bench::bigFiles},
+                 {"bigedits", bench::bigEdits},
+                 {"growth", bench::growingLogs},
+                 {"peers", bench::peers}};
     for (const auto &c : cases) {
         if (!wanted.contains(QLatin1String(c.name)))
             continue;

@@ -104,12 +104,14 @@ void Report::note(const QString &line)
     m_notes.append(line);
 }
 
-static QString ms(const Stats &s)
+static QString ms(const Stats &s, const QString &unit = {})
 {
     const auto f = [](double v) {
         return v < 1 ? QString::number(v, 'f', 3) : QString::number(v, 'f', 1);
     };
-    return QStringLiteral("%1 (%2–%3)").arg(f(s.median), f(s.min), f(s.max));
+    // The columns say ms: another unit is written beside the figure.
+    const QString median = unit.isEmpty() ? f(s.median) : f(s.median) + QLatin1Char(' ') + unit;
+    return QStringLiteral("%1 (%2–%3)").arg(median, f(s.min), f(s.max));
 }
 
 static QString ratio(const Row &r)
@@ -131,8 +133,9 @@ QString Report::markdown() const
         "Target |\n|---|---|---|---|---|---|\n");
     for (const Row &r : m_rows)
         out += QStringLiteral("| %1 | %2 | %3 | %4 | %5 | %6 |\n")
-                   .arg(r.operation, until(r), ms(r.feuillon),
-                        r.bare.median > 0 ? ms(r.bare) : QStringLiteral("–"), ratio(r), r.target);
+                   .arg(r.operation, until(r), ms(r.feuillon, r.unit),
+                        r.bare.median > 0 ? ms(r.bare, r.unit) : QStringLiteral("–"), ratio(r),
+                        r.target);
     for (const QString &n : m_notes)
         out += QStringLiteral("\n") + n + QStringLiteral("\n");
     return out;
@@ -166,8 +169,9 @@ QString Report::plain() const
     QString out;
     for (const Row &r : m_rows) {
         out +=
-            QStringLiteral("%1 [to %6]\n    feuillon %2 ms   bare %3 ms   ratio %4   target %5\n")
-                .arg(r.operation, ms(r.feuillon), ms(r.bare), ratio(r), r.target, until(r));
+            QStringLiteral("%1 [to %6]\n    feuillon %2 %7   bare %3 %7   ratio %4   target %5\n")
+                .arg(r.operation, ms(r.feuillon), ms(r.bare), ratio(r), r.target, until(r),
+                     r.unit.isEmpty() ? QStringLiteral("ms") : r.unit);
         if (r.feuillon.instructions > 0)
             out += QStringLiteral("    instructions: feuillon %1 M   bare %2 M\n")
                        .arg(millions(r.feuillon.instructions), millions(r.bare.instructions));
@@ -175,41 +179,6 @@ QString Report::plain() const
     for (const QString &n : m_notes)
         out += n + QStringLiteral("\n");
     return out;
-}
-
-// The high-water mark of this process's own memory. getrusage's maxrss is
-// not it: a child started by the bench inherits the bench's peak through
-// fork and keeps it across exec.
-double peakMemoryMiB()
-{
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return 0;
-    // Read whole: a file of /proc tells no size, so atEnd() holds at once.
-    const QList<QByteArray> lines = status.readAll().split('\n');
-    for (const QByteArray &line : lines) {
-        if (line.startsWith("VmHWM:"))
-            return line.mid(6).trimmed().split(' ').value(0).toDouble() / 1024.0;
-    }
-    return 0;
-}
-
-PauseWatch::PauseWatch()
-{
-    m_clock.start();
-    QObject::connect(&m_tick, &QTimer::timeout, [this] {
-        const qint64 now = m_clock.nsecsElapsed();
-        m_longest = qMax(m_longest, double(now - m_last) / 1e6);
-        m_last = now;
-    });
-    m_tick.start(1);
-}
-
-double PauseWatch::stop()
-{
-    m_tick.stop();
-    m_longest = qMax(m_longest, double(m_clock.nsecsElapsed() - m_last) / 1e6);
-    return m_longest;
 }
 
 } // namespace bench

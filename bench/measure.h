@@ -1,10 +1,10 @@
 // Timing and reporting for the benchmarks.
 #pragma once
 
-#include <QElapsedTimer>
+#include "costs.h"
+
 #include <QList>
 #include <QString>
-#include <QTimer>
 #include <functional>
 
 namespace bench {
@@ -32,8 +32,11 @@ struct Row {
     Stats bare;
     QString target; // e.g. "ratio ≤ 1.1"
     // Where the time ends: "frame" (the next painted frame), "screen" (seen
-    // from outside the process), "layout", "pause"; empty: the call returns.
+    // from outside the process), "layout", "pause", "catch-up" (the window
+    // shows the last of a series of changes); empty: the call returns.
     QString until = {};
+    // What the figures count when it is not milliseconds, e.g. "MB".
+    QString unit = {};
 };
 
 class Report
@@ -51,24 +54,9 @@ private:
     QStringList m_notes;
 };
 
-// The longest gap between two ticks of a 1 ms timer since it was made: how
-// long the window could not answer a key or paint.
-class PauseWatch
-{
-public:
-    PauseWatch();
-    double longest() const { return m_longest; } // milliseconds
-    // Stops the ticks; the gap in which it is called counts too.
-    double stop();
-
-private:
-    QElapsedTimer m_clock;
-    qint64 m_last = 0;
-    double m_longest = 0;
-    QTimer m_tick;
-};
-
-// Peak resident memory of this process so far, in MiB.
-double peakMemoryMiB();
+// Shared with the tests, which measure pauses and memory too.
+using feuillon_test::PauseWatch;
+using feuillon_test::peakMemoryMiB;
+using feuillon_test::residentMiB;
 
 } // namespace bench

@@ -20,6 +20,10 @@ fi
 # The kill campaign of tests/e2e/kills.sh runs in full here (8 kills in the
 # ordinary test run).
 export FEUILLON_KILLS="${FEUILLON_KILLS:-100}"
+# A log appended for ten minutes, a line a second (ten seconds at ten lines
+# a second in the ordinary test run).
+export FEUILLON_LOG_SECONDS="${FEUILLON_LOG_SECONDS:-600}"
+export FEUILLON_LOG_INTERVAL_MS="${FEUILLON_LOG_INTERVAL_MS:-1000}"
 
 rows=""
 failed=0
