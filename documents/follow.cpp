@@ -59,6 +59,13 @@ bool may_append(QTextEdit *editor)
 }
 
 namespace {
+// The cursor at the end and the view at the bottom, as tail -f shows a file.
+void show_end(QTextEdit *editor)
+{
+    editor->moveCursor(QTextCursor::End);
+    editor->verticalScrollBar()->setValue(editor->verticalScrollBar()->maximum());
+}
+
 // The undo step the file's last text made, as the document counts them.
 std::pair<int, int> last_step(QTextDocument *document)
 {
@@ -86,7 +93,7 @@ void append_from_disk(QTextEdit *editor, const QString &text)
     document->setModified(false);
     doc->followed = last_step(document);
     if (follows)
-        editor->moveCursor(QTextCursor::End);
+        show_end(editor);
     else
         editor->verticalScrollBar()->setValue(scrolled);
 }
@@ -118,7 +125,9 @@ static void took_whole(QTextEdit *editor, const textfile::ReadResult &read, int 
     QTextCursor back(editor->document());
     back.setPosition(qMin(position, editor->document()->characterCount() - 1));
     editor->setTextCursor(back);
-    if (position != at_end)
+    if (position == at_end)
+        show_end(editor);
+    else
         editor->verticalScrollBar()->setValue(scrolled);
 }
 
@@ -135,12 +144,19 @@ bool fp::reload_from_disk(QTextEdit *editor, bool whole)
         connect(read, &GrowthRead::ended, this, [=](const growth::Growth &grown) {
             docinfo *doc = docinfo::of(editor);
             // Typed into or saved meanwhile: looked at again, as it is now.
-            if (!may_append(editor) || doc->disk.hash != was || doc->disk.path != path)
+            if (!may_append(editor) || doc->disk.hash != was || doc->disk.path != path) {
                 disk_watch->soon(path);
-            else if (grown.found == growth::Found::Appended)
-                append_from_disk(editor, grown.text), took_file(editor, grown.fingerprint);
-            else if (grown.found == growth::Found::Rewritten)
-                reload_from_disk(editor, true);
+                return;
+            }
+            if (grown.found == growth::Found::Same || grown.found == growth::Found::Appended) {
+                append_from_disk(editor, grown.text);
+                took_file(editor, grown.fingerprint);
+            } else if (grown.found != growth::Found::Rewritten || !reload_from_disk(editor, true)) {
+                return;
+            }
+            if (!grown.text.isEmpty() || grown.found == growth::Found::Rewritten)
+                if (disk_watch->first_of_burst(path))
+                    tell_disk_changes(statusBar(), {path}, {});
         });
         return true;
     }

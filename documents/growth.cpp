@@ -109,7 +109,7 @@ Growth read_appended(const Fingerprint &was, const textfile::Form &form)
     const qint64 added = qint64(st.st_size) - was.size;
     growth.found = Found::Rewritten;
     // An empty text had no bytes to say its form: the whole file decides.
-    if (!was.exists || was.size <= 0 || added <= 0 || added > most_appended)
+    if (!was.exists || was.size <= 0 || added < 0 || added > most_appended)
         return growth;
     fingerprint::Hasher hasher;
     QByteArray bytes;
@@ -119,15 +119,23 @@ Growth read_appended(const Fingerprint &was, const textfile::Form &form)
     }
     if (hasher.value() != was.hash)
         return growth;
+    growth.found = added == 0 ? Found::Same : Found::Appended;
     const qsizetype taken = added_text(bytes, form, &growth.text);
-    if (taken < 0)
+    if (taken < 0) {
+        growth.found = Found::Rewritten;
         return growth;
+    }
     hasher.add(QByteArrayView(bytes).first(taken));
-    growth.found = Found::Appended;
     growth.fingerprint = fingerprint::of(was.path, st, {});
     growth.fingerprint.size = was.size + taken;
     growth.fingerprint.hash = hasher.value();
     return growth;
+}
+
+bool may_have_grown(const Fingerprint &was)
+{
+    const Fingerprint now = fingerprint::look(was.path);
+    return now.exists && now.size >= was.size && !fingerprint::unchanged(was, now);
 }
 
 bool extends(const Fingerprint &was, Fingerprint *now)

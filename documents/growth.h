@@ -21,6 +21,7 @@ constexpr qint64 most_appended = 4 * 1024 * 1024;
 qsizetype added_text(QByteArrayView added, const textfile::Form &form, QString *text);
 
 enum class Found {
+    Same,      // the very bytes the text came from: only touched
     Appended,  // the file is the text's bytes and more: `text` is the more
     Rewritten, // anything else: the whole file must be read again
     Unreadable // not readable now: looked at again later
@@ -35,6 +36,11 @@ struct Growth {
 // Reads the file at was.path: whether it begins with the very bytes `was`
 // describes (hashed again, piece by piece) and, if so, what follows them.
 Growth read_appended(const Fingerprint &was, const textfile::Form &form);
+
+// Whether, from what the system tells without reading it, the file at
+// was.path may hold the bytes `was` describes and more (or the same bytes,
+// touched): only reading can tell.
+bool may_have_grown(const Fingerprint &was);
 
 // Whether the file now begins with the bytes `was` describes (or is them);
 // `now` gets the fingerprint of the whole file as it is.

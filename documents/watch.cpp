@@ -2,6 +2,7 @@
 // and what happens when an open file changes on disk.
 #include "watch.h"
 #include "docinfo.h"
+#include "follow.h"
 #include "fp.h"
 #include "growth.h"
 #include "questions.h"
@@ -38,8 +39,10 @@ QString shown(const QString &path)
     return QDir::toNativeSeparators(path);
 }
 
+} // namespace
+
 // One message for a pass: what was reloaded and what was deleted.
-QString disk_message(const QStringList &reloaded, const QStringList &gone)
+static QString disk_message(const QStringList &reloaded, const QStringList &gone)
 {
     const auto tr = [](const char *text) { return QCoreApplication::translate("fp", text); };
     QStringList said;
@@ -60,6 +63,15 @@ QString disk_message(const QStringList &reloaded, const QStringList &gone)
                     .arg(gone.size());
     return said.join(QLatin1Char(' '));
 }
+
+void tell_disk_changes(QStatusBar *bar, const QStringList &reloaded, const QStringList &gone)
+{
+    const QString message = disk_message(reloaded, gone);
+    if (!message.isEmpty())
+        bar->showMessage(message, message_ms);
+}
+
+namespace {
 
 // The user kept their text against the file's version, and the file has
 // only grown from it since (a log): not asked about again.
@@ -267,6 +279,12 @@ void fp::look_at_disk()
             busy << doc->disk.path;
             continue;
         }
+        // A text that follows its file has what it needs read on a worker:
+        // the bytes of a big file, read here, would stall the window.
+        if (!doc->gone && may_append(editor) && growth::may_have_grown(doc->disk)) {
+            reload_from_disk(editor);
+            continue;
+        }
         Fingerprint now;
         const fingerprint::Verdict verdict = fingerprint::compare(doc->disk, &now);
         switch (disk_action(verdict, doc->unsaved(), doc->gone.has_value())) {
@@ -281,8 +299,11 @@ void fp::look_at_disk()
             gone << doc->disk.path;
             break;
         case DiskAction::Reload:
-            // A file that changes every second is said once.
-            if (reload_from_disk(editor) && disk_watch->first_of_burst(doc->disk.path))
+            // What is read on a worker is said once in; a file that changes
+            // every second is said once.
+            if (may_append(editor))
+                reload_from_disk(editor);
+            else if (reload_from_disk(editor) && disk_watch->first_of_burst(doc->disk.path))
                 reloaded << doc->disk.path;
             break;
         case DiskAction::Ask:
@@ -293,9 +314,7 @@ void fp::look_at_disk()
     disk_watch->follow_only(open, all ? open : requested);
     for (const QString &path : std::as_const(busy))
         disk_watch->soon(path);
-    const QString message = disk_message(reloaded, gone);
-    if (!message.isEmpty())
-        statusBar()->showMessage(message, message_ms);
+    tell_disk_changes(statusBar(), reloaded, gone);
     QTextEdit *front = cur_editor();
     if (front && docinfo::of(front)->disk_question && isActiveWindow())
         ask_about_disk(front);

@@ -22,6 +22,11 @@ enum class DiskAction {
 };
 DiskAction disk_action(fingerprint::Verdict verdict, bool unsaved, bool marked_gone);
 
+class QStatusBar;
+
+// One message in the status bar for what was reloaded and what was deleted.
+void tell_disk_changes(QStatusBar *bar, const QStringList &reloaded, const QStringList &gone);
+
 class DiskWatch : public QObject
 {
 public:

@@ -38,6 +38,7 @@ private slots:
     void fiftyFilesChangedAtOnce();
     void fileThatGrows_data();
     void fileThatGrows();
+    void keptTextIsNotAskedAgainWhileTheFileGrows();
 };
 
 // Same size on purpose: only the bytes can tell them apart.
@@ -382,6 +383,35 @@ void tst_watch::fileThatGrows()
     e->undo();
     QCOMPARE(e->toPlainText(), undone);
     QVERIFY(!e->document()->isUndoAvailable()); // the history of reloads is kept short
+    markAllSaved(*w);
+}
+
+// "Garder mon texte" against a log: the lines that follow raise no box;
+// a rewrite of the file does.
+void tst_watch::keptTextIsNotAskedAgainWhileTheFileGrows()
+{
+    QTemporaryDir dir;
+    const QString path = makeFile(dir, "journal.log", "un\n");
+    auto w = startWindow({"feuillon", path});
+    type(currentEditor(*w), "mien ");
+    DialogAnswerer answers;
+    answers.button(QMessageBox::No);
+    QVERIFY(writeFileBytes(path, "un\ndeux\n"));
+    QVERIFY(answers.waitDone());
+    // Offscreen, no window takes the focus back after a box closes.
+    w->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(w.get()));
+    for (const char *line : {"trois\n", "quatre\n", "cinq\n"}) {
+        QVERIFY(writeFileBytes(path, fileBytes(path) + line));
+        QTest::qWait(400);
+    }
+    QCOMPARE(answers.seen().size(), 1);
+    answers.button(QMessageBox::No);
+    QVERIFY(writeFileBytes(path, "autre chose\n"));
+    QVERIFY(answers.waitDone());
+    QCOMPARE(answers.seen().size(), 2);
+    QCOMPARE(answers.unexpected(), 0);
+    QCOMPARE(currentEditor(*w)->toPlainText(), "mien un\n");
     markAllSaved(*w);
 }
 
