@@ -160,17 +160,19 @@ bool fp::reload_from_disk(QTextEdit *editor, bool whole)
         });
         return true;
     }
-    keep_one_version(editor);
     const QTextCursor mine = editor->textCursor();
     const int position = mine.atEnd() && !mine.hasSelection() ? at_end : mine.position();
     const int scrolled = editor->verticalScrollBar()->value();
-    if (QFileInfo(path).size() >= bigfile::slice_from)
+    if (QFileInfo(path).size() >= bigfile::slice_from) {
+        keep_one_version(editor);
         return begin_load(editor, path, [=](const textfile::ReadResult &read) {
             took_whole(editor, read, position, scrolled);
         });
+    }
     const textfile::ReadResult read = textfile::read(path);
     if (read.status != textfile::ReadStatus::Read)
         return false;
+    keep_one_version(editor);
     QTextCursor all(editor->document());
     all.beginEditBlock();
     all.select(QTextCursor::Document);
