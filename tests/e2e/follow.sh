@@ -10,8 +10,14 @@ exe=$1
 need_tools Xvfb xdotool import convert tesseract openbox
 
 resident_kb() { awk '/^VmRSS/ {print $2}' "/proc/$pid/status"; }
-# The line of the cursor, read off the status bar.
-cursor_line() { status_text "$main" SouthEast | sed -n 's/.*Ligne \([0-9]*\).*/\1/p'; }
+# The line of the cursor, read off the right end of the status bar. Narrow,
+# and every line the reading gives is looked at: the "rechargé" message on
+# the left may reach into the picture.
+cursor_line() {
+  import -window "$main" "$work/window.png"
+  convert "$work/window.png" -gravity SouthEast -crop 300x30+0+0 +repage -scale 300% "$work/status.png"
+  tesseract "$work/status.png" - 2>/dev/null | sed -n 's/.*Ligne \([0-9]*\).*/\1/p' | head -n 1
+}
 line_is() { [ "$(cursor_line)" = "$1" ]; }
 
 if [ "${2:-}" = --inside ]; then
