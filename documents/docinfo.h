@@ -64,10 +64,9 @@ public:
     // Another program changed the file while the text had unsaved changes:
     // asked about once the tab is in front.
     bool disk_question = false;
-    // The hash of the content the user chose to keep their text against,
-    // so that the same change is not asked about again.
-    // The file as it was then: a file that only grows from it is not asked
-    // about again either.
+    // The file as it was when the user chose to keep their text against it:
+    // neither that change nor a file that only grows from it is asked about
+    // again.
     std::optional<Fingerprint> kept_against;
     // What the file gained, being read (documents/follow.cpp), and when it
     // was last read.
