@@ -110,6 +110,9 @@ void DialogAnswerer::answer(QWidget *dialog)
                       ((files && m_steps.first().isFile) || (box && !m_steps.first().isFile));
     if (!fits) {
         ++m_unexpected;
+        // Said where it happens: the count the test compares tells nothing of the box.
+        qWarning("unexpected %s dialog \"%s\": %s", qPrintable(seen.kind), qPrintable(seen.title),
+                 qPrintable(seen.text + QLatin1Char(' ') + seen.informative));
         seen.answeredWith = QStringLiteral("<unexpected: rejected>");
         m_seen.append(seen);
         if (auto *d = qobject_cast<QDialog *>(dialog))
