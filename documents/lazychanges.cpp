@@ -17,6 +17,7 @@ void LazyLayout::documentChanged(int from, int removed, int added)
 {
     const Measure now = measure_now();
     const bool remeasured = !(now == measure);
+    const TopOfView top = remeasured ? top_of_view() : TopOfView();
     measure = now;
     // The whole document comes on every width or font change, and twice on
     // the first show: one cheap pass, and none when nothing it uses moved.
@@ -32,6 +33,7 @@ void LazyLayout::documentChanged(int from, int removed, int added)
     // The scroll bars fit the text as soon as it is in, as with Qt's layout.
     if (resized)
         size_changed();
+    back_to(top);
 }
 
 // Every line laid out so far is stale; the memory of those followed goes.
@@ -129,4 +131,30 @@ void LazyLayout::size_changed()
         return;
     if (at_bottom)
         bar->setValue(bar->maximum());
+}
+
+LazyLayout::TopOfView LazyLayout::top_of_view() const
+{
+    if (!view || measure.width < 0)
+        return {};
+    const QScrollBar *bar = view->verticalScrollBar();
+    const QTextBlock block = blockAt(bar->value());
+    const qreal into = bar->value() - blockTop(block);
+    TopOfView top;
+    top.position = block.position();
+    top.fraction = qBound<qreal>(0, into / qMax(1, block.lineCount()), 1);
+    top.at_bottom = bar->maximum() > 0 && bar->value() == bar->maximum();
+    return top;
+}
+
+// The pixel value alone would land elsewhere: every height above it changed.
+void LazyLayout::back_to(const TopOfView &top)
+{
+    if (top.position < 0 || top.at_bottom || !view)
+        return;
+    const QTextBlock block = document()->findBlock(top.position);
+    if (!block.isValid())
+        return;
+    QScrollBar *bar = view->verticalScrollBar();
+    bar->setValue(qRound(blockTop(block) + top.fraction * block.lineCount()));
 }

@@ -70,6 +70,15 @@ private:
     void forget_all_lines();
     void changed_range(int from, int removed, int added);
     void size_changed();
+    // The text at the top of the view: a block and how far down it the view
+    // starts, found again once every height changed (a zoom, a new width).
+    struct TopOfView {
+        int position = -1; // -1: no view to keep
+        qreal fraction = 0;
+        bool at_bottom = false;
+    };
+    TopOfView top_of_view() const;
+    void back_to(const TopOfView &top);
 
     Measure measure;
     // Where the blocks laid out start, oldest first, moved along by each
