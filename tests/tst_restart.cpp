@@ -102,13 +102,13 @@ struct RunningProcesses {
             endProcess(orphan);
     }
 
-    QString xdotool(const QStringList &arguments)
+    QString xdotool(const QStringList &arguments, int seconds = 20)
     {
         QProcess tool;
         tool.setProcessEnvironment(env);
         tool.start(QStringLiteral("timeout"),
-                   QStringList{QStringLiteral("20"), QStringLiteral("xdotool")} + arguments);
-        tool.waitForFinished(30000);
+                   QStringList{QString::number(seconds), QStringLiteral("xdotool")} + arguments);
+        tool.waitForFinished((seconds + 10) * 1000);
         return QString::fromLocal8Bit(tool.readAllStandardOutput()).trimmed();
     }
 
@@ -279,8 +279,9 @@ void tst_restart::resetRestartsTheRealProgramWithTheSameFiles()
     QCOMPARE(run.program.exitStatus(), QProcess::NormalExit);
     QCOMPARE(run.program.exitCode(), 0);
 
+    // A whole new process, slow to start under the sanitizers on a busy machine.
     const QString restarted =
-        run.xdotool({"search", "--sync", "--onlyvisible", "--name", "^Feuillon"});
+        run.xdotool({"search", "--sync", "--onlyvisible", "--name", "^Feuillon"}, 60);
     QVERIFY2(!restarted.isEmpty(), "no restarted window appeared");
     QCOMPARE(run.xdotool({"getwindowname", restarted}), title);
     const qint64 pid = run.xdotool({"getwindowpid", restarted}).toLongLong();
