@@ -100,15 +100,30 @@ void DocumentLoad::start()
     editor->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
     editor->installEventFilter(this);
 
-    auto promise = std::make_shared<QPromise<std::shared_ptr<LoadedFile>>>();
-    reading.setFuture(promise->future());
-    connect(&reading, &QFutureWatcherBase::finished, this, &DocumentLoad::arrived);
     // A timer, not a queued call: the other timers (the journal, the text
     // cursor, a watched file) come in turn between slices instead of waiting
     // for the end of the load.
     next.setSingleShot(true);
     next.setInterval(0);
     connect(&next, &QTimer::timeout, this, &DocumentLoad::next_slice);
+    // The first lines are painted before the worker starts: reading 100 MB
+    // beside that first paint made it take five times as long.
+    read_soon.setSingleShot(true);
+    connect(&read_soon, &QTimer::timeout, this, &DocumentLoad::read_file);
+    if (again) {
+        read_soon.start(0);
+    } else {
+        editor->viewport()->installEventFilter(this);
+        read_soon.start(first_paint_wait_ms);
+    }
+}
+
+void DocumentLoad::read_file()
+{
+    editor->viewport()->removeEventFilter(this);
+    auto promise = std::make_shared<QPromise<std::shared_ptr<LoadedFile>>>();
+    reading.setFuture(promise->future());
+    connect(&reading, &QFutureWatcherBase::finished, this, &DocumentLoad::arrived);
     QThreadPool::globalInstance()->start([promise, path = path] {
         promise->start();
         promise->addResult(read_whole(path));
@@ -121,8 +136,11 @@ int DocumentLoad::percent() const
     return read && length > 0 ? int(in * 100 / length) : 0;
 }
 
-bool DocumentLoad::eventFilter(QObject *, QEvent *event)
+bool DocumentLoad::eventFilter(QObject *watched, QEvent *event)
 {
+    // Started once that paint is done.
+    if (watched == editor->viewport() && event->type() == QEvent::Paint && read_soon.isActive())
+        read_soon.start(0);
     if (!told && event->type() == QEvent::KeyPress && edits_text(static_cast<QKeyEvent *>(event))) {
         told = true;
         emit refused_key();
@@ -145,8 +163,10 @@ void DocumentLoad::stop()
     // still has queued finds it stopped.
     doc->load = nullptr;
     next.stop();
+    read_soon.stop();
     pieces.clear();
     editor->removeEventFilter(this);
+    editor->viewport()->removeEventFilter(this);
     editor->document()->setUndoRedoEnabled(true);
     editor->document()->setModified(false);
     editor->setReadOnly(false);

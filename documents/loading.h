@@ -66,6 +66,7 @@ protected:
 
 private:
     void start();
+    void read_file();
     void put_in(const QString &slice);
     void arrived();
     void next_slice();
@@ -75,6 +76,10 @@ private:
     const bool again = false; // the editor held an older text of the file
     QFutureWatcher<std::shared_ptr<LoadedFile>> reading;
     QTimer next;
+    // The worker starts after the first paint, or after this long without one
+    // (a tab not shown).
+    QTimer read_soon;
+    static constexpr int first_paint_wait_ms = 50;
     textfile::ReadResult facts; // of the whole file, once read
     bool read = false;          // the whole text has arrived
     QString shown;              // the first lines, shown while the file is read
