@@ -114,11 +114,18 @@ void LazyLayout::changed_range(int from, int removed, int added)
     }
     if (doc->lineCount() != total)
         resized = true;
-    // An edit that keeps its block's height repaints that block alone.
+    // An edit that keeps its block's height repaints that block alone; one
+    // wholly below the view, a slice of a load, repaints nothing.
     if (few && first == last && doc->lineCount() == total)
         emit updateBlock(first);
-    else
+    else if (!below_view(first))
         emit update();
+}
+
+bool LazyLayout::below_view(const QTextBlock &block) const
+{
+    return view && !painting &&
+           blockTop(block) > view->verticalScrollBar()->value() + view->viewport()->height();
 }
 
 void LazyLayout::size_changed()

@@ -70,6 +70,7 @@ private:
     void forget_all_lines();
     void changed_range(int from, int removed, int added);
     void size_changed();
+    bool below_view(const QTextBlock &block) const;
     // The text at the top of the view: a block and how far down it the view
     // starts, found again once every height changed (a zoom, a new width).
     struct TopOfView {

@@ -4,6 +4,7 @@
 #include "testmain.h"
 
 #include <QScrollBar>
+#include <QSignalSpy>
 #include <QTextBlock>
 #include <QTextCharFormat>
 #include <QTextCursor>
@@ -54,6 +55,7 @@ private slots:
     void blockFoundByYAmongAMillion();
     void editorDrawsAsWithQtsLayout();
     void viewStaysWhenBlocksAboveGrow();
+    void onlyEditsInViewRepaint();
 };
 
 void tst_lazylayout::blocksSitWhereQtsLayoutPutsThem()
@@ -222,6 +224,25 @@ void tst_lazylayout::viewStaysWhenBlocksAboveGrow()
         layout->blockBoundingRect(editor.document()->findBlockByNumber(i));
     QVERIFY(bar->value() > value);
     QCOMPARE(layout->blockAt(bar->value()).blockNumber(), top);
+}
+
+// A big file goes in slice after slice below the first screen: each of
+// them repainting the whole view made the window pause longer.
+void tst_lazylayout::onlyEditsInViewRepaint()
+{
+    QTextEdit editor;
+    editor.resize(420, 300);
+    LazyLayout *layout = LazyLayout::install(&editor);
+    editor.setPlainText(sample(3000));
+    editor.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&editor));
+    QSignalSpy repaints(layout, &QAbstractTextDocumentLayout::update);
+    QTextCursor end(editor.document());
+    end.movePosition(QTextCursor::End);
+    end.insertText(sample(100));
+    QCOMPARE(repaints.count(), 0);
+    QTextCursor(editor.document()).insertText(sample(20));
+    QCOMPARE(repaints.count(), 1);
 }
 
 FEUILLON_TEST_MAIN(tst_lazylayout)
