@@ -94,46 +94,23 @@ void tst_journal::entriesReadBackExactlyOrNotAtAll()
     }
 }
 
-static QStringList entryFiles()
-{
-    QStringList files;
-    QDir root(journal::journal_root());
-    for (const QString &run : root.entryList(QDir::Dirs | QDir::NoDotAndDotDot))
-        for (const QString &name : QDir(root.filePath(run)).entryList({"*.entry"}, QDir::Files))
-            files << root.filePath(run) + "/" + name;
-    return files;
-}
-
 void tst_journal::typedTextReachesTheJournalAndGoesOnceDropped()
 {
     auto w = startWindow();
     action(*w, "actionNouvelle_Onglet")->trigger();
     type(currentEditor(*w), "brouillon");
-    QVERIFY(QTest::qWaitFor([] { return entryFiles().size() == 1; }, 5000));
+    QVERIFY(QTest::qWaitFor([] { return journalEntryFiles().size() == 1; }, 5000));
     journal::Entry entry;
-    QVERIFY(journal::decode(fileBytes(entryFiles().first()), &entry));
+    QVERIFY(journal::decode(fileBytes(journalEntryFiles().first()), &entry));
     QCOMPARE(entry.text, QStringLiteral("brouillon"));
     QCOMPARE(entry.title, QStringLiteral("Nouvelle Onglet"));
     DialogAnswerer answers;
     answers.button(QMessageBox::No);
     action(*w, "ac_new")->trigger();
-    QVERIFY(QTest::qWaitFor([] { return entryFiles().isEmpty(); }, 5000));
+    QVERIFY(QTest::qWaitFor([] { return journalEntryFiles().isEmpty(); }, 5000));
     w.reset();
     QVERIFY(
         QDir(journal::journal_root()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries).isEmpty());
-}
-
-// The journal of this run read back as the next start reads it: each
-// entry with the edits of its log.
-static QStringList journaled()
-{
-    QStringList texts;
-    for (const QString &file : entryFiles()) {
-        journal::Entry entry;
-        if (journal::read_back(file, &entry))
-            texts << entry.text;
-    }
-    return texts;
 }
 
 void tst_journal::editsReachTheJournalAsTheyAre_data()
@@ -163,7 +140,7 @@ void tst_journal::editsReachTheJournalAsTheyAre()
     recovery.track(&editor);
     type(&editor, "a");
     const auto now = [&editor] { return QStringList{textfile::documentText(*editor.document())}; };
-    QTRY_COMPARE(journaled(), now());
+    QTRY_COMPARE(journaledTexts(), now());
     QTextCursor cursor(editor.document());
     cursor.movePosition(QTextCursor::End);
     if (edit == "typing at the end")
@@ -192,11 +169,11 @@ void tst_journal::editsReachTheJournalAsTheyAre()
         QTest::qWait(key % 7);
     }
     editor.document()->setModified(true);
-    QTRY_COMPARE(journaled(), now());
+    QTRY_COMPARE(journaledTexts(), now());
     // One entry and at most the log of its newest copy.
-    QVERIFY(QDir(QFileInfo(entryFiles().first()).path()).entryList(QDir::Files).size() <= 2);
+    QVERIFY(QDir(QFileInfo(journalEntryFiles().first()).path()).entryList(QDir::Files).size() <= 2);
     editor.document()->setModified(false);
-    QTRY_VERIFY(entryFiles().isEmpty());
+    QTRY_VERIFY(journalEntryFiles().isEmpty());
 }
 
 void tst_journal::logsReplayUpToTheirLastWholeRecord_data()
@@ -342,7 +319,7 @@ void tst_journal::aRunningFeuillonKeepsItsEntries()
     QTest::qWait(50);
     QCOMPARE(none.seen().size(), 0);
     w.reset();
-    QCOMPARE(entryFiles().size(), 1);
+    QCOMPARE(journalEntryFiles().size(), 1);
     other.finish();
     reliability(QStringLiteral("recovery journal: two Feuillon running at once"), 1,
                 QStringLiteral("the other one's entries neither offered, changed nor deleted"));
@@ -358,7 +335,7 @@ void tst_journal::endSignalsKeepEveryUnsavedText()
     type(currentEditor(*w), "au revoir");
     DialogAnswerer answers;
     std::raise(SIGTERM);
-    QVERIFY(QTest::qWaitFor([] { return entryFiles().size() == 1; }, 5000));
+    QVERIFY(QTest::qWaitFor([] { return journalEntryFiles().size() == 1; }, 5000));
     w.reset();
     QCOMPARE(answers.seen().size(), 0);
     answers.press("Restaurer");
@@ -473,7 +450,7 @@ void tst_journal::unsavedTextIsTheUsersAlone()
     QVERIFY(QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner));
     auto w = startWindow({"feuillon", path}, true);
     type(currentEditor(*w), "nouveau ");
-    QVERIFY(QTest::qWaitFor([] { return entryFiles().size() == 1; }, 5000));
+    QVERIFY(QTest::qWaitFor([] { return journalEntryFiles().size() == 1; }, 5000));
     // Written without a question: the old bytes are kept. Then a text the
     // user drops, and one left unsaved in the journal.
     action(*w, "ac_new")->trigger();
@@ -482,7 +459,7 @@ void tst_journal::unsavedTextIsTheUsersAlone()
     answers.button(QMessageBox::No);
     action(*w, "ac_new")->trigger();
     type(currentEditor(*w), "brouillon");
-    QVERIFY(QTest::qWaitFor([] { return entryFiles().size() == 1; }, 5000));
+    QVERIFY(QTest::qWaitFor([] { return journalEntryFiles().size() == 1; }, 5000));
     ::umask(before);
     QCOMPARE(QDir(journal::discarded_root()).entryList(QDir::Files).size(), older ? 3 : 2);
     QCOMPARE(readableByOthers(data), QStringList());
@@ -519,8 +496,8 @@ void tst_journal::restoredTextGoesBackToItsOwnFile()
         QDir::setCurrent(dir.filePath("vrai"));
         auto w = startWindow({"feuillon", "s2/secret.txt"});
         type(currentEditor(*w), "mien ");
-        QVERIFY(QTest::qWaitFor([] { return entryFiles().size() == 1; }, 5000));
-        QVERIFY(journal::decode(fileBytes(entryFiles().first()), &entry));
+        QVERIFY(QTest::qWaitFor([] { return journalEntryFiles().size() == 1; }, 5000));
+        QVERIFY(journal::decode(fileBytes(journalEntryFiles().first()), &entry));
         QCOMPARE(entry.path, real);
         markAllSaved(*w);
     } else {

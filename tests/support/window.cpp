@@ -103,4 +103,25 @@ bool waitLoaded(QTextEdit *editor, int timeoutMs)
     return QTest::qWaitFor([editor] { return !editor->isReadOnly(); }, timeoutMs);
 }
 
+QStringList journalEntryFiles()
+{
+    QStringList files;
+    QDir root(journal::journal_root());
+    for (const QString &run : root.entryList(QDir::Dirs | QDir::NoDotAndDotDot))
+        for (const QString &name : QDir(root.filePath(run)).entryList({"*.entry"}, QDir::Files))
+            files << root.filePath(run) + "/" + name;
+    return files;
+}
+
+QStringList journaledTexts()
+{
+    QStringList texts;
+    for (const QString &file : journalEntryFiles()) {
+        journal::Entry entry;
+        if (journal::read_back(file, &entry))
+            texts << entry.text;
+    }
+    return texts;
+}
+
 } // namespace feuillon_test

@@ -36,5 +36,9 @@ void type(QWidget *editor, const QString &text);
 // Waits until a big file read in slices is wholly in its editor (the tab
 // stays read-only until then).
 bool waitLoaded(QTextEdit *editor, int timeoutMs = 120000);
+// The entries of the recovery journal, and their texts read back as the
+// next start reads them: each entry with the edits of its log.
+QStringList journalEntryFiles();
+QStringList journaledTexts();
 
 } // namespace feuillon_test
