@@ -49,6 +49,39 @@ LazyLayout *LazyLayout::install(QTextEdit *editor)
     return layout;
 }
 
+std::optional<LazyLayout::Measure> LazyLayout::measure_of(QTextEdit *editor)
+{
+    auto *layout = qobject_cast<LazyLayout *>(editor->document()->documentLayout());
+    if (!layout || layout->measure.width < 0)
+        return std::nullopt;
+    return layout->measure_now();
+}
+
+void LazyLayout::estimate_all(QTextDocument *document, const Measure &measure)
+{
+    document->setDefaultFont(measure.font);
+    document->setDocumentMargin(measure.margin);
+    document->setDefaultTextOption(measure.option);
+    document->setPageSize(QSizeF(measure.width, -1));
+    for (QTextBlock block = document->begin(); block.isValid(); block = block.next()) {
+        const int height = measure.estimate(block);
+        if (block.lineCount() != height)
+            block.setLineCount(height);
+    }
+}
+
+LazyLayout *LazyLayout::install(QTextEdit *editor, QTextDocument *document, const Measure &measure)
+{
+    auto *layout = new LazyLayout(document);
+    layout->view = editor;
+    layout->setPaintDevice(editor->viewport());
+    // The document's first change, the layout's own arrival, then finds
+    // nothing to measure again.
+    layout->measure = measure;
+    document->setDocumentLayout(layout);
+    return layout;
+}
+
 LazyLayout::Measure LazyLayout::measure_now() const
 {
     const QTextDocument *doc = document();
@@ -78,19 +111,18 @@ LazyLayout::Measure LazyLayout::measure_now() const
 
 // From the length alone: a block's layout, once made, stays with the block
 // for good, so none is made just to guess a height.
-int LazyLayout::estimate(const QTextBlock &block) const
+int LazyLayout::Measure::estimate(const QTextBlock &block) const
 {
-    const qreal room = measure.width - 2 * measure.margin;
+    const qreal room = width - 2 * margin;
     int lines = 1;
-    if (measure.width > 0 && room > measure.char_width &&
-        measure.option.wrapMode() != QTextOption::NoWrap)
-        lines = qMax(1, qCeil((block.length() - 1) * measure.char_width / room));
-    return qMax(1, qRound(lines * measure.line_height));
+    if (width > 0 && room > char_width && option.wrapMode() != QTextOption::NoWrap)
+        lines = qMax(1, qCeil((block.length() - 1) * char_width / room));
+    return qMax(1, qRound(lines * line_height));
 }
 
 void LazyLayout::set_estimate(const QTextBlock &block) const
 {
-    const int height = estimate(block);
+    const int height = measure.estimate(block);
     if (block.lineCount() != height)
         QTextBlock(block).setLineCount(height);
 }

@@ -13,6 +13,7 @@
 #include <QTextOption>
 #include <QTimer>
 #include <deque>
+#include <optional>
 
 class QTextEdit;
 
@@ -24,6 +25,28 @@ public:
     // Puts a new one on the editor's document, drawing for its viewport and
     // keeping its view steady while estimates turn into real heights.
     static LazyLayout *install(QTextEdit *editor);
+    // What every height depends on; any change of it redoes them all.
+    struct Measure {
+        qreal width = 0; // the page's, 0: no wrapping
+        qreal margin = 0;
+        QFont font;
+        QTextOption option;
+        qreal line_height = 1;
+        qreal char_width = 1;
+        bool operator==(const Measure &other) const;
+        // A block's height from its length alone.
+        int estimate(const QTextBlock &block) const;
+    };
+    // What the heights of the editor's document depend on now, if it has
+    // this layout.
+    static std::optional<Measure> measure_of(QTextEdit *editor);
+    // Gives a document built elsewhere, with no layout yet (on a worker
+    // thread), the heights this layout would estimate, and the measure's
+    // font, margin, options and width.
+    static void estimate_all(QTextDocument *document, const Measure &measure);
+    // Puts a new one on such a document for the editor, before the editor
+    // takes the document: heights made with the same measure are kept.
+    static LazyLayout *install(QTextEdit *editor, QTextDocument *document, const Measure &measure);
     // Whether the editors' documents get it; false: Qt's own layout.
     static constexpr bool in_editors = true;
 
@@ -48,18 +71,7 @@ protected:
     void documentChanged(int from, int removed, int added) override;
 
 private:
-    // What every height depends on; any change of it redoes them all.
-    struct Measure {
-        qreal width = 0; // the page's, 0: no wrapping
-        qreal margin = 0;
-        QFont font;
-        QTextOption option;
-        qreal line_height = 1;
-        qreal char_width = 1;
-        bool operator==(const Measure &other) const;
-    };
     Measure measure_now() const;
-    int estimate(const QTextBlock &block) const;
     void set_estimate(const QTextBlock &block) const;
     bool lay_out(const QTextBlock &block) const;
     void lay_out_around(const QTextBlock &block) const;

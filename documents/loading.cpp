@@ -5,6 +5,8 @@
 #include "docinfo.h"
 #include "fp.h"
 #include "questions.h"
+#include "recoveryjournal.h"
+#include "tabs.h"
 #include "ui_fp.h"
 #include "watch.h"
 
@@ -14,11 +16,13 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMessageBox>
+#include <QPointer>
 #include <QPromise>
 #include <QStatusBar>
 #include <QTextCursor>
 #include <QTextDocument>
 #include <QTextEdit>
+#include <QThread>
 #include <QThreadPool>
 
 #ifdef __GLIBC__
@@ -67,6 +71,37 @@ std::shared_ptr<LoadedFile> read_whole(const QString &path)
     for (const QString &piece : std::as_const(file->pieces))
         file->length += piece.size();
     return file;
+}
+
+// Putting the text into a document is most of an open's cost: done here, on
+// the worker, the window's thread only takes the document once it is whole.
+// It has no layout yet, and gets the heights the editor's layout would give.
+void build_document(LoadedFile &file, const LazyLayout::Measure &measure, LoadProgress &progress,
+                    QThread *window_thread)
+{
+    progress.total = file.length;
+    auto *document = new QTextDocument;
+    document->setUndoRedoEnabled(false);
+    {
+        QTextCursor at(document);
+        for (QString &piece : file.pieces) {
+            if (progress.stopped)
+                break;
+            at.insertText(piece);
+            progress.built += piece.size();
+            piece = QString();
+        }
+    }
+    file.pieces.clear();
+    if (progress.stopped) {
+        delete document;
+        return;
+    }
+    give_memory_back();
+    LazyLayout::estimate_all(document, measure);
+    document->setModified(false);
+    document->moveToThread(window_thread);
+    file.document.reset(document);
 }
 } // namespace
 
@@ -124,16 +159,43 @@ void DocumentLoad::read_file()
     auto promise = std::make_shared<QPromise<std::shared_ptr<LoadedFile>>>();
     reading.setFuture(promise->future());
     connect(&reading, &QFutureWatcherBase::finished, this, &DocumentLoad::arrived);
-    QThreadPool::globalInstance()->start([promise, path = path] {
+    // Read again, the text goes in as one undo step over the older one: in
+    // slices, into the same document.
+    if (!again)
+        measure = LazyLayout::measure_of(editor);
+    if (measure)
+        next.start(progress_ms);
+    QThreadPool::globalInstance()->start([promise, path = path, measure = measure,
+                                          progress = worker, to = QThread::currentThread()] {
         promise->start();
-        promise->addResult(read_whole(path));
+        std::shared_ptr<LoadedFile> file = read_whole(path);
+        if (measure && file->read.status == textfile::ReadStatus::Read)
+            build_document(*file, *measure, *progress, to);
+        promise->addResult(file);
         promise->finish();
     });
 }
 
 int DocumentLoad::percent() const
 {
-    return read && length > 0 ? int(in * 100 / length) : 0;
+    if (!read)
+        return worker->total > 0 ? int(worker->built * 100 / worker->total) : 0;
+    return length > 0 ? int(in * 100 / length) : 0;
+}
+
+void DocumentLoad::hand_over(QTextDocument *document)
+{
+    const QPointer<QTextDocument> old = editor->document();
+    // Zoomed while the file was read: the layout measures again.
+    document->setDefaultFont(old->defaultFont());
+    LazyLayout::install(editor, document, *measure);
+    editor->setExtraSelections({});
+    editor->setDocument(document);
+    document->setParent(editor);
+    // The editor lets go only of the document it made itself.
+    if (old && old->parent() == editor)
+        old->deleteLater();
+    emit replaced();
 }
 
 bool DocumentLoad::eventFilter(QObject *watched, QEvent *event)
@@ -164,6 +226,7 @@ void DocumentLoad::stop()
     doc->load = nullptr;
     next.stop();
     read_soon.stop();
+    worker->stopped = true;
     pieces.clear();
     editor->removeEventFilter(this);
     editor->viewport()->removeEventFilter(this);
@@ -196,6 +259,13 @@ void DocumentLoad::arrived()
     }
     pieces = std::move(file.pieces);
     length = file.length;
+    if (file.document) {
+        hand_over(file.document.release());
+        in = length;
+        stop();
+        emit ended(facts);
+        return;
+    }
     // The first lines were decoded on their own; the whole file may have
     // said otherwise (bytes further on that are not UTF-8).
     if (pieces.isEmpty() || !pieces.first().startsWith(shown))
@@ -251,6 +321,12 @@ void DocumentLoad::next_slice()
 {
     if (docinfo::of(editor)->load != this)
         return;
+    // The worker builds the whole document: only how far it is.
+    if (!read) {
+        emit progress();
+        next.start(progress_ms);
+        return;
+    }
     if (!pieces.isEmpty()) {
         QElapsedTimer took;
         took.start();
@@ -265,7 +341,7 @@ void DocumentLoad::next_slice()
     }
     if (!pieces.isEmpty()) {
         emit progress();
-        next.start();
+        next.start(0);
         return;
     }
     stop();
@@ -296,6 +372,12 @@ bool fp::begin_load(QTextEdit *editor, const QString &path, const ReloadEnd &aga
             if (editor == cur_editor())
                 show_load_progress();
         });
+    // The journal and the tab's mark follow the document built on the worker.
+    connect(load, &DocumentLoad::replaced, this, [this, editor] {
+        recovery->forget(editor);
+        recovery->track(editor);
+        follow_modified_document(ui->onglet, editor);
+    });
     connect(load, &DocumentLoad::refused_key, this, [this, path] {
         statusBar()->showMessage(tr("Le fichier «\u00A0%1\u00A0» est en lecture seule jusqu'à la "
                                     "fin de son chargement.")

@@ -5,6 +5,7 @@
 #pragma once
 
 #include "bigfile.h"
+#include "lazylayout.h"
 #include "textfile.h"
 
 #include <QFutureWatcher>
@@ -12,17 +13,31 @@
 #include <QString>
 #include <QStringList>
 #include <QTimer>
+#include <atomic>
 #include <memory>
+#include <optional>
 
 class QStatusBar;
 class QTextEdit;
 
 // What the worker hands over: the file's facts, and its text in pieces of
-// whole lines, so that the memory of each piece goes once it is in.
+// whole lines, so that the memory of each piece goes once it is in; or the
+// document it already built of them.
 struct LoadedFile {
+    struct LaterDelete {
+        void operator()(QObject *object) const { object->deleteLater(); }
+    };
     textfile::ReadResult read; // its text is in pieces
     QStringList pieces;
     qsizetype length = 0; // characters in all
+    std::unique_ptr<QTextDocument, LaterDelete> document;
+};
+
+// How far the worker is, told to the window's thread while it reads.
+struct LoadProgress {
+    std::atomic<qsizetype> built{0};
+    std::atomic<qsizetype> total{0};
+    std::atomic<bool> stopped{false}; // nobody waits for the document any more
 };
 
 class DocumentLoad : public QObject
@@ -60,6 +75,9 @@ signals:
     void stopped();
     // A key that would change the text, refused while it loads; once.
     void refused_key();
+    // The editor has a new document, built off the window's thread: what
+    // followed the old one follows this one now.
+    void replaced();
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -67,6 +85,7 @@ protected:
 private:
     void start();
     void read_file();
+    void hand_over(QTextDocument *document);
     void put_in(const QString &slice);
     void arrived();
     void next_slice();
@@ -80,6 +99,11 @@ private:
     // (a tab not shown).
     QTimer read_soon;
     static constexpr int first_paint_wait_ms = 50;
+    static constexpr int progress_ms = 250;
+    // A file read anew into an editor with the lazy layout is built into a
+    // document of its own on the worker; without, it goes in slice by slice.
+    std::optional<LazyLayout::Measure> measure;
+    std::shared_ptr<LoadProgress> worker = std::make_shared<LoadProgress>();
     textfile::ReadResult facts; // of the whole file, once read
     bool read = false;          // the whole text has arrived
     QString shown;              // the first lines, shown while the file is read

@@ -53,8 +53,13 @@ void show_modified(QTabWidget *tabs, QTextEdit *editor)
 // clears the modified state without telling: the text change tells.
 void follow_modified(QTabWidget *tabs, QTextEdit *editor)
 {
-    QObject::connect(editor->document(), &QTextDocument::modificationChanged, editor,
-                     [tabs, editor] { show_modified(tabs, editor); });
+    follow_modified_document(tabs, editor);
     QObject::connect(editor, &QTextEdit::textChanged, editor,
+                     [tabs, editor] { show_modified(tabs, editor); });
+}
+
+void follow_modified_document(QTabWidget *tabs, QTextEdit *editor)
+{
+    QObject::connect(editor->document(), &QTextDocument::modificationChanged, editor,
                      [tabs, editor] { show_modified(tabs, editor); });
 }

@@ -10,3 +10,5 @@ class QTextEdit;
 void clear_all(QStatusBar *bar, QTextEdit *editor);
 // The editor's tab carries a mark while its document has unsaved changes.
 void follow_modified(QTabWidget *tabs, QTextEdit *editor);
+// The same for a document the editor was given after that.
+void follow_modified_document(QTabWidget *tabs, QTextEdit *editor);
