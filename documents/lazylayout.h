@@ -57,6 +57,16 @@ public:
     QRectF frameBoundingRect(QTextFrame *frame) const override;
     QRectF blockBoundingRect(const QTextBlock &block) const override;
 
+    // The text at the top of the view: a block and how far down it the view
+    // starts, found again once every height changed (a zoom, a new width),
+    // or in another document that starts with the same text.
+    struct TopOfView {
+        int position = -1; // -1: no view to keep
+        qreal fraction = 0;
+        bool at_bottom = false; // a view at the bottom stays there
+    };
+    TopOfView top_of_view() const;
+    void back_to(const TopOfView &top);
     // The block under a y of the document, the nearest one outside it.
     QTextBlock blockAt(qreal y) const;
     // Where a block starts, from the heights known or estimated so far.
@@ -83,15 +93,6 @@ private:
     void changed_range(int from, int removed, int added);
     void size_changed();
     bool below_view(const QTextBlock &block) const;
-    // The text at the top of the view: a block and how far down it the view
-    // starts, found again once every height changed (a zoom, a new width).
-    struct TopOfView {
-        int position = -1; // -1: no view to keep
-        qreal fraction = 0;
-        bool at_bottom = false;
-    };
-    TopOfView top_of_view() const;
-    void back_to(const TopOfView &top);
 
     Measure measure;
     // Where the blocks laid out start, oldest first, moved along by each

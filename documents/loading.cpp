@@ -186,12 +186,24 @@ int DocumentLoad::percent() const
 void DocumentLoad::hand_over(QTextDocument *document)
 {
     const QPointer<QTextDocument> old = editor->document();
+    // Where the user went in the first lines while the file was read; the
+    // editor may delete the old document with its cursors.
+    const int anchor = editor->textCursor().anchor(), position = editor->textCursor().position();
+    const auto *shown_in = qobject_cast<LazyLayout *>(old->documentLayout());
+    LazyLayout::TopOfView top = shown_in ? shown_in->top_of_view() : LazyLayout::TopOfView();
+    top.at_bottom = false;
     // Zoomed while the file was read: the layout measures again.
     document->setDefaultFont(old->defaultFont());
-    LazyLayout::install(editor, document, *measure);
+    LazyLayout *layout = LazyLayout::install(editor, document, *measure);
     editor->setExtraSelections({});
     editor->setDocument(document);
     document->setParent(editor);
+    const int end = document->characterCount() - 1;
+    QTextCursor now(document);
+    now.setPosition(qMin(anchor, end));
+    now.setPosition(qMin(position, end), QTextCursor::KeepAnchor);
+    editor->setTextCursor(now);
+    layout->back_to(top);
     // The editor lets go only of the document it made itself.
     if (old && old->parent() == editor)
         old->deleteLater();

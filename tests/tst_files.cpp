@@ -706,6 +706,13 @@ void tst_files::bigFileShowsAtOnceAndEndsAsALoadInOneCall()
     // Refused keys are not dropped silently: the first one says why.
     QCOMPARE(told.size(), 1);
     QVERIFY(told.first().first().toString().contains(QStringLiteral("lecture seule")));
+    // Moving through the first lines while the rest is read: the place stays.
+    const auto topLine = [editor] { return editor->cursorForPosition(QPoint(4, 4)).blockNumber(); };
+    for (int i = 0; i < 60; ++i)
+        QTest::keyClick(editor, Qt::Key_Down);
+    const int at = editor->textCursor().position();
+    const int top = topLine();
+    QVERIFY(top > 0);
 
     QVERIFY(waitLoaded(editor));
     bool undecodable = false;
@@ -714,7 +721,9 @@ void tst_files::bigFileShowsAtOnceAndEndsAsALoadInOneCall()
     QCOMPARE(editor->document()->availableUndoSteps(), 0);
     QVERIFY(!loadLabel(*w)->isVisible());
     QCOMPARE(w->findChild<QLabel *>(QStringLiteral("form_label"))->text(), form);
-    QCOMPARE(editor->textCursor().position(), 0);
+    QCOMPARE(editor->textCursor().position(), at);
+    QCOMPARE(topLine(), top);
+    editor->moveCursor(QTextCursor::Start);
     type(editor, QStringLiteral("X"));
     QVERIFY(editor->document()->isModified());
     // The tab's mark and the journal follow the document the load ended with.
