@@ -148,14 +148,16 @@ void DocumentLoad::start()
     if (again) {
         read_soon.start(0);
     } else {
-        editor->viewport()->installEventFilter(this);
+        first_paint = editor->viewport();
+        first_paint->installEventFilter(this);
         read_soon.start(first_paint_wait_ms);
     }
 }
 
 void DocumentLoad::read_file()
 {
-    editor->viewport()->removeEventFilter(this);
+    if (first_paint)
+        first_paint->removeEventFilter(this);
     auto promise = std::make_shared<QPromise<std::shared_ptr<LoadedFile>>>();
     reading.setFuture(promise->future());
     connect(&reading, &QFutureWatcherBase::finished, this, &DocumentLoad::arrived);
@@ -212,9 +214,13 @@ void DocumentLoad::hand_over(QTextDocument *document)
 
 bool DocumentLoad::eventFilter(QObject *watched, QEvent *event)
 {
-    // Started once that paint is done.
-    if (watched == editor->viewport() && event->type() == QEvent::Paint && read_soon.isActive())
-        read_soon.start(0);
+    // The worker starts once the first paint is done. The viewport is
+    // compared, not asked of the editor: events come while it is destroyed.
+    if (event->type() == QEvent::Paint) {
+        if (watched == first_paint && read_soon.isActive())
+            read_soon.start(0);
+        return false;
+    }
     if (!told && event->type() == QEvent::KeyPress && edits_text(static_cast<QKeyEvent *>(event))) {
         told = true;
         emit refused_key();
@@ -241,7 +247,8 @@ void DocumentLoad::stop()
     worker->stopped = true;
     pieces.clear();
     editor->removeEventFilter(this);
-    editor->viewport()->removeEventFilter(this);
+    if (first_paint)
+        first_paint->removeEventFilter(this);
     editor->document()->setUndoRedoEnabled(true);
     editor->document()->setModified(false);
     editor->setReadOnly(false);

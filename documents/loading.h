@@ -10,9 +10,11 @@
 
 #include <QFutureWatcher>
 #include <QObject>
+#include <QPointer>
 #include <QString>
 #include <QStringList>
 #include <QTimer>
+#include <QWidget>
 #include <atomic>
 #include <memory>
 #include <optional>
@@ -98,6 +100,7 @@ private:
     // The worker starts after the first paint, or after this long without one
     // (a tab not shown).
     QTimer read_soon;
+    QPointer<QWidget> first_paint; // the viewport, until its first paint
     static constexpr int first_paint_wait_ms = 50;
     static constexpr int progress_ms = 250;
     // A file read anew into an editor with the lazy layout is built into a
