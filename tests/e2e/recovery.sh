@@ -33,7 +33,10 @@ type_then_end() { # signal, text
   start
   xdotool key --clearmodifiers ctrl+shift+n
   wait_title "$main" "Feuillon"
-  xdotool type --delay 20 "$2"
+  # A character with no key of its own (é) is typed through a key xdotool
+  # maps for it and maps back after the delay: a program slower than that to
+  # read the key (the sanitizer build) finds the mapping gone and gets nothing.
+  xdotool type --delay 150 "$2"
   # A kill gives no warning: what counts is the copy made once typing paused.
   [ "$1" = KILL ] && { wait_until 5 journal_holds "$2" || fail "the text never reached the journal"; }
   end_with "$1"
