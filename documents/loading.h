@@ -26,6 +26,8 @@ class QTextEdit;
 // whole lines, so that the memory of each piece goes once it is in; or the
 // document it already built of them.
 struct LoadedFile {
+    // A document nobody took (the load stopped) may go with the last copy of
+    // this on the worker: it is deleted on the window's thread, whose it is.
     struct LaterDelete {
         void operator()(QObject *object) const { object->deleteLater(); }
     };
